@@ -1,0 +1,31 @@
+#pragma once
+// File and folder operations with the behaviour the workflow relies on. Every path argument is
+// resolved case-insensitively (see Paths.h); none of these raise.
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace platform {
+
+bool FileExists(const std::string& path);       // a regular file (after following links)
+bool DirectoryExists(const std::string& path);  // a folder
+bool CreateDir(const std::string& path);        // one level; false when it exists or fails
+bool RemoveDir(const std::string& path);        // an empty folder
+bool DeleteFile(const std::string& path);       // a file (or a link itself)
+// Moves a file or folder. Never overwrites: fails when the destination exists. Across file
+// systems a file is copied, then the source deleted. The destination's last component keeps the
+// spelling given, so a move can change a name's case.
+bool MoveFile(const std::string& source, const std::string& destination);
+// Deletes a folder and everything under it. Symbolic links are removed, never followed.
+bool DeleteTree(const std::string& path);
+
+int64_t FileSize(const std::string& path);  // -1 when missing
+// Last-write time as a local DOS date/time (date in the high 16 bits); -1 when missing.
+int32_t FileAgeDos(const std::string& path);
+uint32_t UnixTimeToLocalDos(std::time_t t);
+std::time_t LocalDosToUnixTime(uint32_t dos);
+
+// Whether the file starts with the "MZ" header of a DOS/Windows executable.
+bool IsDosExecutable(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+#pragma once
+// Starting child processes without a window and without a shell. A command line whose program
+// ends in ".bat" is run by our own small batch interpreter: it ignores "@echo off", splits each
+// line into arguments by the Windows quoting rules, finds the program in the current folder
+// (case-insensitively) and runs it with posix_spawn, waiting for it. Nothing in a file name is
+// ever interpreted by a shell.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Starts commandLine in the current folder with no standard input or output. Returns false when
+// it could not be started. With wait, blocks until it has ended, calling whileWaiting (when set)
+// about every 20 ms so a window can keep itself painted.
+bool RunCommandLine(const std::string& commandLine, bool wait,
+                    const std::function<void()>& whileWaiting = {});
+
+// Splits a command line into arguments by the rules of the Windows C runtime (blanks separate,
+// double quotes group, backslashes escape quotes only in front of a quote).
+std::vector<std::string> SplitCommandLine(std::string_view line);
+
+}  // namespace platform

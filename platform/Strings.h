@@ -1,0 +1,43 @@
+#pragma once
+// String and file-name helpers shared by every component. Strings hold bytes; "lower case"
+// means ASCII lower case. File-name helpers treat both '/' and '\' as separators, because
+// names from archives may carry either.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+#ifdef _WIN32
+inline constexpr char kPathDelim = '\\';
+#else
+inline constexpr char kPathDelim = '/';
+#endif
+
+std::string LowerCase(std::string_view s);
+std::string UpperCase(std::string_view s);
+bool SameText(std::string_view a, std::string_view b);  // equal ignoring ASCII case
+std::string Trim(std::string_view s);                   // blanks and control characters off both ends
+
+// "a/b/c.txt" -> "c.txt"
+std::string ExtractFileName(std::string_view path);
+// "a/b/c.txt" -> "a/b/" (with the trailing separator; empty when there is no folder part)
+std::string ExtractFilePath(std::string_view path);
+// "a/b/c.txt" -> "a/b" (without the trailing separator)
+std::string ExtractFileDir(std::string_view path);
+// "a/b/c.txt" -> ".txt"; "a.b/c" -> ""
+std::string ExtractFileExt(std::string_view path);
+// "a/b/c.txt", ".bak" -> "a/b/c.bak"
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+std::string IncludeTrailingPathDelimiter(std::string_view path);
+std::string ExcludeTrailingPathDelimiter(std::string_view path);
+// folder + kPathDelim + name, without doubling a separator that folder already ends in.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Decimal integer with optional sign and surrounding blanks; raises EConvertError
+// ("'<text>' is not a valid integer value") otherwise.
+int StrToInt(std::string_view s);
+// Same rule, without raising: false when the text is not an integer.
+bool TryStrToInt(std::string_view s, int& value);
+
+}  // namespace platform

@@ -1,0 +1,31 @@
+#pragma once
+// Drive type and volume label of a path's drive. On POSIX every path is on a fixed drive with an
+// empty label, unless a test simulates a volume (for example a removable disk with a label).
+#include <string>
+
+namespace platform {
+
+inline constexpr unsigned DRIVE_UNKNOWN = 0;
+inline constexpr unsigned DRIVE_NO_ROOT_DIR = 1;
+inline constexpr unsigned DRIVE_REMOVABLE = 2;
+inline constexpr unsigned DRIVE_FIXED = 3;
+inline constexpr unsigned DRIVE_REMOTE = 4;
+inline constexpr unsigned DRIVE_CDROM = 5;
+
+// The root of the drive that holds path: a simulated volume's folder when path lies inside one,
+// otherwise "/" for an absolute path and "" for an empty one.
+std::string DriveRootOf(const std::string& path);
+unsigned GetDriveType(const std::string& root);
+// False when the volume cannot be read (a simulated volume marked unreadable).
+bool GetVolumeLabel(const std::string& root, std::string& label);
+
+struct SimulatedVolume {
+  unsigned driveType = DRIVE_REMOVABLE;
+  std::string label;
+  bool readable = true;
+};
+// Test seam: every path under folder is on this volume until cleared.
+void SimulateVolume(const std::string& folder, const SimulatedVolume& volume);
+void ClearSimulatedVolumes();
+
+}  // namespace platform

@@ -1,0 +1,62 @@
+#pragma once
+// Helpers shared by the test executables: private temporary folders, byte-exact file access and
+// the locations of the program folder and the public test corpora.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+
+#include "platform/Files.h"
+
+namespace vvtest {
+
+// A fresh folder under the system's temporary folder, deleted with everything in it at the end.
+class TempDir {
+ public:
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/vvtest-XXXXXX";
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() { platform::DeleteTree(path_); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error("cannot write " + path);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The build's program folder: executables, archive.exe and the stand-in libraries.
+inline std::string ProgramDir() { return VV_PROGRAM_DIR; }
+
+// The public test corpora (TGA, ZIP, RAR files we did not write); may be absent.
+inline std::string TestDataDir() { return VV_TESTDATA_DIR; }
+
+#define VV_SKIP_WITHOUT_TESTDATA(sub)                                                   \
+  do {                                                                                  \
+    if (!platform::DirectoryExists(vvtest::TestDataDir() + "/" + (sub)))                \
+      GTEST_SKIP() << "public test corpus not present: " << vvtest::TestDataDir() << "/" \
+                   << (sub);                                                            \
+  } while (0)
+
+}  // namespace vvtest
