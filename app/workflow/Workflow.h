@@ -1,0 +1,125 @@
+#pragma once
+// The conversion chain without a window: a package (ZIP or RAR) in, VKA archives out in the
+// target folder, every step logged through the view. The main window, the command-line front
+// end and the tests drive the same object.
+//
+// Exceptions: a package's own failure (a broken archive, an unreadable file, a TGA that does
+// not load, ...) is caught per package, logged as a line ending in " !" and the run goes on.
+// ReadIni / WriteIni raise EInOutError to their caller (the window's generic error report).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/workflow/ConvertState.h"
+#include "app/workflow/View.h"
+
+namespace workflow {
+
+inline constexpr char kNothingSelected[] = "< Nothing selected >";
+inline constexpr char kSettingsFileName[] = "rararudazudada.ini";
+inline constexpr char kArchiverName[] = "archive.exe";
+inline constexpr char kWorkFolder[] = "$$$";
+inline constexpr char kStagingFolder[] = "$map$";
+inline constexpr char kTocFile[] = "$tmp$.txt";
+inline constexpr char kPackBatchFile[] = "$$$.bat";
+inline constexpr char kUnpackBatchFile[] = "$$$1.bat";
+
+// The program file's folder without a trailing separator.
+std::string ProgramFolder();
+// Removes a folder tree (links are removed, never followed); true when nothing is left of it.
+// Paths of any length are accepted.
+bool DeleteFolderTree(const std::string& path);
+
+class ConvertWorkflow {
+ public:
+  explicit ConvertWorkflow(View& view);
+  ~ConvertWorkflow();
+  ConvertWorkflow(const ConvertWorkflow&) = delete;
+  ConvertWorkflow& operator=(const ConvertWorkflow&) = delete;
+
+  ConvertState& State() { return state_; }
+  const ConvertState& State() const { return state_; }
+
+  // --- main window life cycle ---
+  // Each showing: help text into the progress log, settings file, target label (which keeps the
+  // sentinel text when no target folder is known), focus on BrowseMapFile.
+  void FormShow();
+  // Each activation: resets the conversion state (not while a run is going on) and checks for
+  // archive.exe. False when it is missing: the message box has been shown and the caller closes
+  // the main window.
+  bool FormActivate();
+  static const std::vector<std::string>& HelpText();  // the 26 lines
+  bool ArchiveExeFound();
+  void ShowArchiveExeMissing();  // the "Archive.exe - File not found error!" box
+  void ResetState();             // the activation reset
+
+  // --- selections: the click handlers call these after their dialogs ---
+  // A file dialog answered OK with fileName (BrowseMapFileClick steps 3 to 5).
+  void SelectPackageFile(const std::string& fileName);
+  // A folder picker answered OK with folder (BrowseFolderToProcessClick steps 2 to 4).
+  void SelectSourceFolder(const std::string& folder);
+  // The target folder picker answered OK with folder: stored and written to the settings file
+  // when it exists. Focus goes to BrowseMapFile in every case (also call it after a cancel).
+  void SelectTargetFolder(const std::string& folder);
+  // A cancelled file or folder dialog: the selection label shows the sentinel text again.
+  void SelectionCancelled();
+  // Enables Convert when a target folder is known, else disables it; moves the focus.
+  void TargetCheck();
+  bool IsRunning() const { return running_; }
+
+  // --- the Convert button ---
+  void RunConversion();
+  // Counts since construction: maps (and carried VKA files) placed in the target folder, and
+  // packages or maps that failed. The command-line front end turns them into its exit code.
+  int Converted() const { return converted_; }
+  int Failures() const { return failures_; }
+
+  // --- panes ---
+  void mm(const std::string& line);  // progress log
+  void rr(const std::string& line);  // created-files list
+
+  // --- settings file beside the program ---
+  bool ReadIni();
+  bool WriteIni();
+
+  // --- the steps ---
+  void ProcessSingleFile();
+  void ProcessZipRarFile();
+  void ProcessVKAfile();
+  bool ExtractFile();
+  void ShowMapImageWindow();
+  void GetVKBfilename();
+  void setHasfiles();
+  uint8_t ReadInfofile();
+  void Cleanup();
+  void CleanupAll();
+  bool CreateMapFolderStructure();
+  bool MoveFilesToMapFolder();
+  bool CreateTxtFile();
+  void VerifyProcessVKBfile();
+  bool CreateVKB2VKABatFile();
+  bool CreateVKA2VKBBatFile();
+  void RunCommand(const std::string& commandLine, bool wait);
+  void MoveVKAfile();
+
+ private:
+  struct Components;  // the archive readers and the file search
+
+  void AppendToPane(Pane pane, const std::string& line);
+  std::string WorkFolderPath() const;
+  std::string TargetFolder() const;
+  bool TargetKnown() const;
+  void FailPackage(const std::string& reason);
+  std::string FindFirstEntry(const std::string& mask);
+  bool MapNameAllowed() const;
+
+  View& view_;
+  ConvertState state_;
+  std::unique_ptr<Components> parts_;
+  bool running_ = false;
+  int converted_ = 0;
+  int failures_ = 0;
+};
+
+}  // namespace workflow
