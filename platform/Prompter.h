@@ -66,10 +66,10 @@ class RecordingPrompter : public Prompter {
   int MessageBox(const MessageRequest& request) override;
   bool InputBox(const InputRequest& request, std::string& value) override;
 
-  std::deque<int> messageAnswers;              // scripted message box answers
-  std::deque<std::string> inputAnswers;        // scripted input box answers (typed, then OK)
+  std::deque<int> messageAnswers;        // scripted message box answers
+  std::deque<std::string> inputAnswers;  // scripted input box answers (typed, then OK)
   std::function<int(const MessageRequest&)> messageRule;  // used when the script is empty
-  std::vector<MessageRequest> messages;        // what was asked
+  std::vector<MessageRequest> messages;                   // what was asked
   std::vector<InputRequest> inputs;
 };
 
@@ -80,7 +80,9 @@ void SetPrompter(Prompter* prompter);  // nullptr: back to the built-in recordin
 // Installs a prompter for the lifetime of a scope (tests).
 class ScopedPrompter {
  public:
-  explicit ScopedPrompter(Prompter& prompter) : previous_(&CurrentPrompter()) { SetPrompter(&prompter); }
+  explicit ScopedPrompter(Prompter& prompter) : previous_(&CurrentPrompter()) {
+    SetPrompter(&prompter);
+  }
   ~ScopedPrompter() { SetPrompter(previous_); }
   ScopedPrompter(const ScopedPrompter&) = delete;
   ScopedPrompter& operator=(const ScopedPrompter&) = delete;

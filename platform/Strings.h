@@ -17,7 +17,7 @@ inline constexpr char kPathDelim = '/';
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // equal ignoring ASCII case
-std::string Trim(std::string_view s);                   // blanks and control characters off both ends
+std::string Trim(std::string_view s);  // blanks and control characters off both ends
 
 // "a/b/c.txt" -> "c.txt"
 std::string ExtractFileName(std::string_view path);

@@ -1,0 +1,233 @@
+#include "platform/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+
+namespace platform {
+namespace {
+
+// The folder part resolved case-insensitively, the last component as given: the name of a file
+// about to be created or of a move's destination.
+std::string ResolveParent(const std::string& path) {
+  std::string folder = ExtractFileDir(path);
+  if (folder.empty()) return path;
+  std::string name = ExtractFileName(path);
+  return IncludeTrailingPathDelimiter(ResolvePath(folder)) + name;
+}
+
+bool StatResolved(const std::string& path, struct stat& st) {
+  return !path.empty() && stat(ResolvePath(path).c_str(), &st) == 0;
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Copies a regular file to a destination that must not exist yet (O_EXCL), keeping its
+// modification time. A partial copy is removed again.
+bool CopyNewFile(const std::string& source, const std::string& destination) {
+  Fd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return false;
+  struct stat st;
+  if (fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Fd out(open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+  if (out.get() < 0) return false;
+  static constexpr size_t kBufferSize = 1 << 16;
+  std::string buffer(kBufferSize, '\0');
+  bool ok = true;
+  for (;;) {
+    ssize_t n = read(in.get(), buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    if (!WriteAll(out.get(), buffer.data(), static_cast<size_t>(n))) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok) {
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    futimens(out.get(), times);
+  } else {
+    unlink(destination.c_str());
+  }
+  return ok;
+}
+
+// Removes every entry of the open folder dirFd, never following a symbolic link: links are
+// unlinked as entries, folders are opened with O_NOFOLLOW relative to their parent.
+bool EmptyFolderAt(int dirFd) {
+  int scanFd = dup(dirFd);
+  if (scanFd < 0) return false;
+  DIR* dir = fdopendir(scanFd);
+  if (!dir) {
+    close(scanFd);
+    return false;
+  }
+  bool ok = true;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st;
+    if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      ok = false;
+      continue;
+    }
+    if (S_ISDIR(st.st_mode)) {
+      Fd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (child.get() < 0 || !EmptyFolderAt(child.get())) ok = false;
+      if (unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) ok = false;
+    } else if (unlinkat(dirFd, name.c_str(), 0) != 0) {
+      ok = false;
+    }
+  }
+  closedir(dir);
+  return ok;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return StatResolved(path, st) && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return StatResolved(path, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) {
+  if (path.empty()) return false;
+  struct stat st;
+  if (lstat(ResolvePath(path).c_str(), &st) == 0) return false;
+  return mkdir(ResolveParent(ExcludeTrailingPathDelimiter(path)).c_str(), 0777) == 0;
+}
+
+bool RemoveDir(const std::string& path) {
+  return !path.empty() && rmdir(ResolvePath(path).c_str()) == 0;
+}
+
+bool DeleteFile(const std::string& path) {
+  if (path.empty()) return false;
+  std::string resolved = ResolvePath(path);
+  struct stat st;
+  if (lstat(resolved.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return unlink(resolved.c_str()) == 0;
+}
+
+bool MoveFile(const std::string& source, const std::string& destination) {
+  if (source.empty() || destination.empty()) return false;
+  std::string from = ResolvePath(source);
+  struct stat fromStat;
+  if (lstat(from.c_str(), &fromStat) != 0) return false;
+  std::string to = ResolveParent(ExcludeTrailingPathDelimiter(destination));
+  // A destination that exists under another spelling is the same name to the program, so it
+  // blocks the move, unless it is the source itself (a change of case only).
+  struct stat toStat;
+  std::string existing = ResolvePath(to);
+  if (lstat(existing.c_str(), &toStat) == 0 &&
+      !(toStat.st_dev == fromStat.st_dev && toStat.st_ino == fromStat.st_ino))
+    return false;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EINVAL && access(to.c_str(), F_OK) != 0) {
+    // The file system cannot promise "no replace"; we checked above, so a plain rename serves.
+    return rename(from.c_str(), to.c_str()) == 0;
+  }
+  if (errno != EXDEV || !S_ISREG(fromStat.st_mode)) return false;
+  if (!CopyNewFile(from, to)) return false;
+  return unlink(from.c_str()) == 0;
+}
+
+bool DeleteTree(const std::string& path) {
+  if (path.empty()) return false;
+  std::string resolved = ResolvePath(ExcludeTrailingPathDelimiter(path));
+  struct stat st;
+  if (lstat(resolved.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) return unlink(resolved.c_str()) == 0;
+  {
+    Fd dir(open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (dir.get() < 0) return false;
+    EmptyFolderAt(dir.get());
+  }
+  return rmdir(resolved.c_str()) == 0;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st;
+  if (!StatResolved(path, st)) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+int32_t FileAgeDos(const std::string& path) {
+  struct stat st;
+  if (!StatResolved(path, st)) return -1;
+  return static_cast<int32_t>(UnixTimeToLocalDos(st.st_mtime));
+}
+
+uint32_t UnixTimeToLocalDos(std::time_t t) {
+  struct tm local {};
+  if (!localtime_r(&t, &local)) return 0;
+  int year = local.tm_year + 1900;
+  // The DOS format covers 1980 to 2107.
+  if (year < 1980) return (1u << 21) | (1u << 16);
+  if (year > 2107) year = 2107;
+  return (static_cast<uint32_t>(year - 1980) << 25) |
+         (static_cast<uint32_t>(local.tm_mon + 1) << 21) |
+         (static_cast<uint32_t>(local.tm_mday) << 16) |
+         (static_cast<uint32_t>(local.tm_hour) << 11) | (static_cast<uint32_t>(local.tm_min) << 5) |
+         (static_cast<uint32_t>(local.tm_sec) / 2);
+}
+
+std::time_t LocalDosToUnixTime(uint32_t dos) {
+  struct tm local {};
+  local.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
+  local.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+  local.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>(dos & 0x1F) * 2;
+  local.tm_isdst = -1;
+  return mktime(&local);
+}
+
+bool IsDosExecutable(const std::string& path) {
+  Fd fd(open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return false;
+  char magic[2] = {0, 0};
+  return read(fd.get(), magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+#include "platform/Process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+#include "platform/TextFile.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// The program of a command line: a path as given (resolved case-insensitively), or a bare name
+// looked for in the folder given, with ".exe" added when it has no extension. Empty when absent.
+std::string FindProgram(const std::string& program, const std::string& folder) {
+  if (program.find(kPathDelim) != std::string::npos) {
+    std::string path = ResolvePath(program);
+    return FileExists(path) ? path : std::string();
+  }
+  std::string path = ResolvePath(JoinPath(folder, program));
+  if (FileExists(path)) return path;
+  if (!ExtractFileExt(program).empty()) return std::string();
+  path = ResolvePath(JoinPath(folder, program + ".exe"));
+  return FileExists(path) ? path : std::string();
+}
+
+// Starts program with args, no standard handles, in a new process group. Returns the pid or -1.
+pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd = 0; fd <= 2; ++fd)
+    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
+
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return rc == 0 ? pid : -1;
+}
+
+int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
+  int status = 0;
+  if (!whileWaiting) {
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+  }
+  for (;;) {
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid || (done < 0 && errno != EINTR)) return status;
+    whileWaiting();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+// One command of a batch file: the line split by the Windows rules, the program looked for in
+// the folder the batch file runs in. A command that cannot be found is skipped, as the command
+// interpreter reports it and goes on.
+void RunBatchCommand(const std::string& line, const std::string& folder,
+                     const std::function<void()>& whileWaiting) {
+  std::vector<std::string> args = SplitCommandLine(line);
+  if (args.empty()) return;
+  std::string program = FindProgram(args[0], folder);
+  if (program.empty()) return;
+  pid_t pid = Spawn(program, args);
+  if (pid > 0) WaitFor(pid, whileWaiting);
+}
+
+bool IsIgnoredBatchLine(const std::string& line) {
+  std::string lower = LowerCase(line);
+  return lower.empty() || lower == "@echo off" || lower == "echo off" ||
+         lower.rfind("rem ", 0) == 0 || lower == "rem" || lower.rfind("::", 0) == 0;
+}
+
+void RunBatchLines(const std::vector<std::string>& lines, const std::string& folder,
+                   const std::function<void()>& whileWaiting) {
+  for (const std::string& raw : lines) {
+    std::string line = Trim(raw);
+    if (IsIgnoredBatchLine(line)) continue;
+    if (line[0] == '@') line = Trim(line.substr(1));
+    RunBatchCommand(line, folder, whileWaiting);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i >= line.size()) break;
+    std::string arg;
+    bool quoted = false;
+    while (i < line.size() && (quoted || !IsBlank(line[i]))) {
+      if (line[i] == '\\') {
+        size_t slashes = 0;
+        while (i < line.size() && line[i] == '\\') {
+          ++slashes;
+          ++i;
+        }
+        if (i < line.size() && line[i] == '"') {
+          // 2n backslashes + quote: n backslashes, the quote delimits; 2n+1: n and a literal quote.
+          arg.append(slashes / 2, '\\');
+          if (slashes % 2 == 1) {
+            arg += '"';
+            ++i;
+          }
+        } else {
+          arg.append(slashes, '\\');
+        }
+      } else if (line[i] == '"') {
+        if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          arg += '"';  // "" inside quotes is a literal quote
+          i += 2;
+        } else {
+          quoted = !quoted;
+          ++i;
+        }
+      } else {
+        arg += line[i++];
+      }
+    }
+    args.push_back(std::move(arg));
+  }
+  return args;
+}
+
+bool RunCommandLine(const std::string& commandLine, bool wait,
+                    const std::function<void()>& whileWaiting) {
+  std::vector<std::string> args = SplitCommandLine(commandLine);
+  if (args.empty()) return false;
+  std::string folder = CurrentFolder();
+  std::string program = FindProgram(args[0], folder);
+  if (program.empty()) return false;
+
+  if (SameText(ExtractFileExt(program), ".bat")) {
+    std::vector<std::string> lines;
+    try {
+      lines = ReadTextLines(program);
+    } catch (const std::exception&) {
+      return false;
+    }
+    if (wait) {
+      RunBatchLines(lines, folder, whileWaiting);
+    } else {
+      // Nobody waits: the commands run one after another on a thread of their own.
+      std::thread([lines, folder] { RunBatchLines(lines, folder, {}); }).detach();
+    }
+    return true;
+  }
+
+  pid_t pid = Spawn(program, args);
+  if (pid < 0) return false;
+  if (wait) {
+    WaitFor(pid, whileWaiting);
+  } else {
+    // Reap it when it ends so it does not linger as a zombie.
+    std::thread([pid] { WaitFor(pid, {}); }).detach();
+  }
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,132 @@
+#include "platform/Strings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/Exceptions.h"
+
+namespace platform {
+namespace {
+
+char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char AsciiUpper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// Index just past the last separator, 0 when there is none.
+size_t NameStart(std::string_view path) {
+  for (size_t i = path.size(); i > 0; --i)
+    if (IsSeparator(path[i - 1])) return i;
+  return 0;
+}
+
+}  // namespace
+
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
+std::string Trim(std::string_view s) {
+  size_t first = 0, last = s.size();
+  while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
+  return std::string(s.substr(first, last - first));
+}
+
+std::string ExtractFileName(std::string_view path) {
+  return std::string(path.substr(NameStart(path)));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  return std::string(path.substr(0, NameStart(path)));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+  size_t start = NameStart(path);
+  if (start == 0) return std::string();
+  // Keep the separator of a root folder ("/" stays "/").
+  if (start == 1) return std::string(path.substr(0, 1));
+  return std::string(path.substr(0, start - 1));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+  std::string_view name = path.substr(NameStart(path));
+  size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string() : std::string(name.substr(dot));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  size_t start = NameStart(path);
+  size_t dot = path.rfind('.');
+  std::string base(dot == std::string_view::npos || dot < start ? path : path.substr(0, dot));
+  return base + std::string(ext);
+}
+
+std::string IncludeTrailingPathDelimiter(std::string_view path) {
+  std::string out(path);
+  if (out.empty() || !IsSeparator(out.back())) out += kPathDelim;
+  return out;
+}
+
+std::string ExcludeTrailingPathDelimiter(std::string_view path) {
+  std::string out(path);
+  while (out.size() > 1 && IsSeparator(out.back())) out.pop_back();
+  return out;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  return IncludeTrailingPathDelimiter(folder) + std::string(name);
+}
+
+bool TryStrToInt(std::string_view s, int& value) {
+  std::string text = Trim(s);
+  if (text.empty()) return false;
+  size_t i = 0;
+  bool negative = false;
+  if (text[0] == '+' || text[0] == '-') {
+    negative = text[0] == '-';
+    i = 1;
+  }
+  if (i == text.size()) return false;
+  long long result = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    result = result * 10 + (text[i] - '0');
+    if (result > static_cast<long long>(INT_MAX) + 1) return false;
+  }
+  if (negative) result = -result;
+  if (result > INT_MAX || result < INT_MIN) return false;
+  value = static_cast<int>(result);
+  return true;
+}
+
+int StrToInt(std::string_view s) {
+  int value = 0;
+  if (!TryStrToInt(s, value))
+    throw EConvertError("'" + std::string(s) + "' is not a valid integer value");
+  return value;
+}
+
+}  // namespace platform

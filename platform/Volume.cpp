@@ -1,0 +1,56 @@
+#include "platform/Volume.h"
+
+#include <map>
+
+#include "platform/Files.h"
+#include "platform/Strings.h"
+
+namespace platform {
+namespace {
+
+std::map<std::string, SimulatedVolume>& Simulated() {
+  static std::map<std::string, SimulatedVolume> volumes;
+  return volumes;
+}
+
+bool IsInside(const std::string& path, const std::string& folder) {
+  if (path.compare(0, folder.size(), folder) != 0) return false;
+  return path.size() == folder.size() || path[folder.size()] == kPathDelim;
+}
+
+}  // namespace
+
+std::string DriveRootOf(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::string best;
+  for (const auto& [folder, volume] : Simulated())
+    if (IsInside(path, folder) && folder.size() > best.size()) best = folder;
+  if (!best.empty()) return best;
+  return std::string(1, kPathDelim);
+}
+
+unsigned GetDriveType(const std::string& root) {
+  auto it = Simulated().find(ExcludeTrailingPathDelimiter(root));
+  if (it != Simulated().end()) return it->second.driveType;
+  if (root.empty() || !DirectoryExists(root)) return DRIVE_NO_ROOT_DIR;
+  return DRIVE_FIXED;
+}
+
+bool GetVolumeLabel(const std::string& root, std::string& label) {
+  label.clear();
+  auto it = Simulated().find(ExcludeTrailingPathDelimiter(root));
+  if (it == Simulated().end()) return !root.empty() && DirectoryExists(root);
+  if (!it->second.readable) return false;
+  label = it->second.label;
+  return true;
+}
+
+void SimulateVolume(const std::string& folder, const SimulatedVolume& volume) {
+  Simulated()[ExcludeTrailingPathDelimiter(folder)] = volume;
+}
+
+void ClearSimulatedVolumes() {
+  Simulated().clear();
+}
+
+}  // namespace platform
