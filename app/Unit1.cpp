@@ -1,0 +1,429 @@
+#include "app/Unit1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBlock>
+#include <QWindow>
+
+#include "app/Banner.h"
+#include "app/Unit2.h"
+#include "platform/Prompter.h"
+#include "tga/TargaImageControl.h"
+
+namespace {
+
+constexpr char kCaption[] = "Ironvale Veve Varevudov by Tolsen";
+constexpr char kFileFilter[] = "*.zip, *.rar, *.vka|*.zip;*.rar;*.vka";
+
+QString ToQ(const std::string& s) {
+  return QString::fromLocal8Bit(s);
+}
+std::string FromQ(const QString& s) {
+  return s.toLocal8Bit().toStdString();
+}
+
+QFont FormFont(int pixelSize) {
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(pixelSize);
+  return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, int left, int top, const char* text) {
+  auto* label = new QLabel(parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(QString::fromLatin1(text));
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QRect& place, const char* caption,
+                        const char* hint) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+  button->setGeometry(place);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setAutoDefault(false);
+  if (hint) button->setToolTip(QString::fromLatin1(hint));
+  return button;
+}
+
+TMemo* MakeMemo(QWidget* parent, const QRect& place, bool readOnly) {
+  auto* memo = new TMemo(parent);
+  memo->setGeometry(place);
+  memo->setReadOnly(readOnly);
+  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Lime on black; read-only text must stay selectable and readable, so the palette is set for
+  // every colour group.
+  QPalette palette = memo->palette();
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    palette.setColor(group, QPalette::Base, Qt::black);
+    palette.setColor(group, QPalette::Text, QColor(0, 255, 0));
+  }
+  memo->setPalette(palette);
+  return memo;
+}
+
+void SetLabelText(QLabel* label, const std::string& text) {
+  label->setText(ToQ(text));
+  label->adjustSize();
+}
+
+// Whether returning from this window to the main window counts as an activation of the main
+// window: coming back from another of our forms does; coming back from a message box or one of
+// the file and folder dialogs does not, as with the system's own boxes and dialogs.
+bool IsFormWindow(QWindow* window) {
+  if (!window) return false;
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->windowHandle() == window) return qobject_cast<QDialog*>(widget) == nullptr;
+  return false;
+}
+
+}  // namespace
+
+// --- TMemo ---
+
+int TMemo::LineCount() const {
+  if (document()->isEmpty()) return oneEmptyLine_ ? 1 : 0;
+  return document()->blockCount();
+}
+
+void TMemo::Add(const std::string& line) {
+  if (LineCount() == 0) {
+    setPlainText(ToQ(line));
+    oneEmptyLine_ = line.empty();
+  } else {
+    appendPlainText(ToQ(line));
+    oneEmptyLine_ = false;
+  }
+  moveCursor(QTextCursor::End);
+}
+
+void TMemo::ClearLines() {
+  clear();
+  oneEmptyLine_ = false;
+}
+
+std::string TMemo::Lines() const {
+  std::string lines;
+  const int count = LineCount();
+  QTextBlock block = document()->firstBlock();
+  for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
+    lines += FromQ(block.text()) + "\n";
+  return lines;
+}
+
+// --- TForm1 ---
+
+TForm1::TForm1(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      OpenDialog1(this),
+      BrowseForFolder1(this),
+      workflow_(*this) {
+  setWindowTitle(QString::fromLatin1(kCaption));
+  setFont(FormFont(11));
+  setFixedSize(640, 745);
+  CreateControls();
+
+  BrowseForFolder1.SetStatusText("Plase select folder");
+  BrowseForFolder1.SetFlags({});
+  BrowseForFolder1.SetRoot(bl_STANDART);
+  BrowseForFolder1.SetCaption("Select Folder");
+
+  connect(qApp, &QGuiApplication::focusWindowChanged, this,
+          [this](QWindow* window) { NoteFocusWindow(window); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls() {
+  Panel1 = new QFrame(this);
+  Panel1->setGeometry(7, 4, 627, 169);
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  Panel1->setLineWidth(2);
+  Panel1->setAutoFillBackground(true);
+  QPalette grey = Panel1->palette();
+  grey.setColor(QPalette::Window, QColor(128, 128, 128));
+  Panel1->setPalette(grey);
+
+  Image1 = new QLabel(Panel1);
+  Image1->setGeometry(8, 8, 257, 153);
+  Image1->setPixmap(QPixmap::fromImage(BannerImage()));
+
+  QPalette white = palette();
+  white.setColor(QPalette::WindowText, Qt::white);
+  Label2 = MakeLabel(Panel1, 368, 24, "Ironvale");
+  Label3 = MakeLabel(Panel1, 338, 56, "VKA and VKB Veve Varevudov");
+  for (QLabel* label : {Label2, Label3}) {
+    label->setFont(FormFont(16));
+    label->adjustSize();
+  }
+  Label6 = MakeLabel(Panel1, 412, 93, "Version 1.1");
+  Label4 = MakeLabel(Panel1, 392, 140, "Program by Tolsen");
+  for (QLabel* label : {Label2, Label3, Label6}) label->setPalette(white);
+
+  BrowseMapFile = MakeButton(this, {8, 192, 180, 40}, "Browse File (ZIP, RAR or VKA)...",
+                             "Browse and select a Irv map file (zip, Rar or VKA) to convert");
+  BrowseFolderToProcess =
+      MakeButton(this, {202, 192, 180, 40}, "Browse Folder...",
+                 "Browse and select a folder to process and convert all zip and rar files inside");
+  Convert = MakeButton(
+      this, {459, 192, 169, 41}, "Convert",
+      "Converts the selected file or processes and converts the files in the selected folder");
+  Convert->setEnabled(false);
+  Label1 = MakeLabel(this, 14, 244, workflow::kNothingSelected);
+  SelectVKAFolder = MakeButton(this, {11, 272, 75, 25}, "Select...",
+                               "Browse and select a folder to place converted VKA files");
+  Label8 = MakeLabel(this, 93, 277, "Target VKA Maps Folder ");
+  Label7 = MakeLabel(this, 11, 301, workflow::kNothingSelected);
+
+  showmapimage = new QCheckBox(QStringLiteral("Show map image"), this);
+  showmapimage->setGeometry(16, 328, 97, 17);
+  showmapimage->setCursor(Qt::PointingHandCursor);
+  showmapimage->setChecked(true);
+
+  Label5 = MakeLabel(this, 168, 360, "Progress Display");
+  Label9 = MakeLabel(this, 504, 360, "Files Converted");
+  Memo1 = MakeMemo(this, {9, 376, 416, 321}, true);
+  Memo2 = MakeMemo(this, {440, 376, 193, 321}, false);
+
+  Button2 = MakeButton(this, {8, 704, 75, 25}, "Clear", "Clears display above");
+  Button1 = MakeButton(this, {200, 704, 265, 33}, "Exit", nullptr);
+  Button3 = MakeButton(this, {552, 704, 75, 25}, "Clear", nullptr);
+
+  const QWidget* order[] = {Button1, BrowseMapFile,   Memo1,  Button2, BrowseFolderToProcess,
+                            Convert, SelectVKAFolder, Panel1, Memo2,   showmapimage,
+                            Button3};
+  for (size_t i = 1; i < std::size(order); ++i)
+    setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Guarded([this] { Button3Click(); }); });
+  connect(BrowseMapFile, &QPushButton::clicked, this,
+          [this] { Guarded([this] { BrowseMapFileClick(); }); });
+  connect(BrowseFolderToProcess, &QPushButton::clicked, this,
+          [this] { Guarded([this] { BrowseFolderToProcessClick(); }); });
+  connect(SelectVKAFolder, &QPushButton::clicked, this,
+          [this] { Guarded([this] { SelectVKAFolderClick(); }); });
+  connect(Convert, &QPushButton::clicked, this, [this] { ConvertClick(); });
+}
+
+// --- handlers ---
+
+void TForm1::FormShow() {
+  workflow_.FormShow();
+}
+
+void TForm1::FormActivate() {
+  if (closing_) return;
+  if (!workflow_.FormActivate()) {
+    closing_ = true;
+    close();
+  }
+}
+
+void TForm1::Button1Click() {
+  close();
+}
+void TForm1::Button2Click() {
+  Memo1->ClearLines();
+}
+void TForm1::Button3Click() {
+  Memo2->ClearLines();
+}
+
+void TForm1::BrowseMapFileClick() {
+  OpenDialog1.SetFilter(kFileFilter);
+  OpenDialog1.SetInitialDir(workflow_.State().AppFolder);
+  if (!OpenDialog1.Execute()) {
+    workflow_.SelectionCancelled();
+    FocusControl(workflow::Control::BrowseMapFile);
+    return;
+  }
+  workflow_.SelectPackageFile(OpenDialog1.FileName());
+}
+
+void TForm1::BrowseFolderToProcessClick() {
+  if (!BrowseForFolder1.Execute()) {
+    workflow_.SelectionCancelled();
+    return;
+  }
+  workflow_.SelectSourceFolder(BrowseForFolder1.FolderName());
+}
+
+void TForm1::SelectVKAFolderClick() {
+  if (BrowseForFolder1.Execute())
+    workflow_.SelectTargetFolder(BrowseForFolder1.FolderName());
+  else
+    FocusControl(workflow::Control::BrowseMapFile);
+}
+
+void TForm1::ConvertClick() {
+  try {
+    workflow_.RunConversion();
+  } catch (const std::exception& error) {
+    // Whatever ended the run, the window is usable again: browse buttons back, normal cursor.
+    SetControlEnabled(workflow::Control::BrowseMapFile, true);
+    SetControlEnabled(workflow::Control::BrowseFolderToProcess, true);
+    SetBusyCursor(false);
+    ReportError(error);
+  }
+}
+
+void TForm1::ReportError(const std::exception& error) {
+  platform::CurrentPrompter().MessageBox(
+      {"", error.what(), platform::MB_OK | platform::MB_ICONERROR});
+}
+
+void TForm1::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    ReportError(error);
+  }
+}
+
+// --- window events ---
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Restoring from the task bar is not a new showing.
+  if (event->spontaneous() || shown_) return;
+  shown_ = true;
+  CentreOnScreen();
+  Guarded([this] { FormShow(); });
+}
+
+void TForm1::NoteFocusWindow(QWindow* window) {
+  if (!window || window == currentFocusWindow_) return;
+  previousFocusWindow_ = currentFocusWindow_;
+  currentFocusWindow_ = window;
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
+  // The focus-window notice may come before or after this event.
+  QWindow* came = currentFocusWindow_ == windowHandle() ? previousFocusWindow_.data()
+                                                        : currentFocusWindow_.data();
+  if (!activatedOnce_ || IsFormWindow(came)) {
+    activatedOnce_ = true;
+    Guarded([this] { FormActivate(); });
+  }
+}
+
+void TForm1::CentreOnScreen() {
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QRect frame = frameGeometry();
+  move(area.left() + (area.width() - frame.width()) / 2,
+       area.top() + (area.height() - frame.height()) / 2);
+}
+
+// --- workflow::View ---
+
+TMemo* TForm1::PaneMemo(workflow::Pane pane) const {
+  return pane == workflow::Pane::Progress ? Memo1 : Memo2;
+}
+
+int TForm1::PaneLineCount(workflow::Pane pane) const {
+  return PaneMemo(pane)->LineCount();
+}
+void TForm1::ClearPane(workflow::Pane pane) {
+  PaneMemo(pane)->ClearLines();
+}
+void TForm1::AppendLine(workflow::Pane pane, const std::string& line) {
+  PaneMemo(pane)->Add(line);
+}
+
+std::string TForm1::SelectionCaption() const {
+  return FromQ(Label1->text());
+}
+void TForm1::SetSelectionCaption(const std::string& text) {
+  SetLabelText(Label1, text);
+}
+std::string TForm1::TargetCaption() const {
+  return FromQ(Label7->text());
+}
+void TForm1::SetTargetCaption(const std::string& text) {
+  SetLabelText(Label7, text);
+}
+
+QWidget* TForm1::ControlWidget(workflow::Control control) const {
+  switch (control) {
+    case workflow::Control::BrowseMapFile:
+      return BrowseMapFile;
+    case workflow::Control::BrowseFolderToProcess:
+      return BrowseFolderToProcess;
+    case workflow::Control::Convert:
+      return Convert;
+    case workflow::Control::SelectVKAFolder:
+      return SelectVKAFolder;
+  }
+  return nullptr;
+}
+
+void TForm1::SetControlEnabled(workflow::Control control, bool enabled) {
+  ControlWidget(control)->setEnabled(enabled);
+}
+
+void TForm1::FocusControl(workflow::Control control) {
+  ControlWidget(control)->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::SetBusyCursor(bool busy) {
+  if (busy)
+    setCursor(Qt::WaitCursor);
+  else
+    unsetCursor();
+}
+
+bool TForm1::ShowMapImageChecked() const {
+  return showmapimage->isChecked();
+}
+
+void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& minimapPath) {
+  if (!form2_) return;
+  move(10, 10);
+  // Beside the main window, touching it, as tall as it; the width stays the user's.
+  const QRect outer = frameGeometry();
+  const int frameHeight = form2_->frameGeometry().height() - form2_->height();
+  form2_->move(outer.x() + outer.width(), outer.y());
+  form2_->resize(form2_->width(), outer.height() - frameHeight);
+  form2_->show();
+  form2_->raise();
+  form2_->activateWindow();
+  SetLabelText(form2_->Label1, mapName);
+  form2_->TargaImage1->Targa()->LoadTargaFile(minimapPath);
+  // Drawn now: the archiver run that follows keeps the event loop away for a while.
+  form2_->repaint();
+  repaint();
+}
+
+void TForm1::CloseMapImageWindow() {
+  if (form2_) form2_->close();
+}
+
+void TForm1::RecentreMainWindow() {
+  CentreOnScreen();
+  FormShow();
+}
+
+void TForm1::WhileWaiting() {
+  // Paint and other window-system housekeeping only: no click or key reaches the windows while a
+  // run is going on.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}

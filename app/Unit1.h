@@ -1,0 +1,125 @@
+#pragma once
+// TForm1, the main window: the package, folder and target choices, the Convert button, the two
+// message panes and the banner. The conversion itself is the workflow's; this window is its
+// view.
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "app/OpenDialog.h"
+#include "app/workflow/View.h"
+#include "app/workflow/Workflow.h"
+#include "shell/folderBrowse.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QWindow;
+class TForm2;
+
+// A message pane. Counts lines as a list of lines does: an empty pane holds none, and an empty
+// line added to it is one line.
+class TMemo : public QPlainTextEdit {
+ public:
+  explicit TMemo(QWidget* parent) : QPlainTextEdit(parent) {}
+  int LineCount() const;
+  void Add(const std::string& line);
+  void ClearLines();
+  // The lines as text, one '\n' after each (tests and the screenshot check read this).
+  std::string Lines() const;
+
+ private:
+  bool oneEmptyLine_ = false;  // the document is empty, yet holds one empty line
+};
+
+class TForm1 : public QWidget, public workflow::View {
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The map image window beside which minimaps are shown; none: they are not shown.
+  void SetMapImageWindow(TForm2* form) { form2_ = form; }
+  workflow::ConvertWorkflow& Workflow() { return workflow_; }
+
+  // --- handlers ---
+  void FormShow();
+  void FormActivate();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void BrowseMapFileClick();
+  void BrowseFolderToProcessClick();
+  void SelectVKAFolderClick();
+  void ConvertClick();
+
+  // --- workflow::View ---
+  int PaneLineCount(workflow::Pane pane) const override;
+  void ClearPane(workflow::Pane pane) override;
+  void AppendLine(workflow::Pane pane, const std::string& line) override;
+  std::string SelectionCaption() const override;
+  void SetSelectionCaption(const std::string& text) override;
+  std::string TargetCaption() const override;
+  void SetTargetCaption(const std::string& text) override;
+  void SetControlEnabled(workflow::Control control, bool enabled) override;
+  void FocusControl(workflow::Control control) override;
+  void SetBusyCursor(bool busy) override;
+  bool ShowMapImageChecked() const override;
+  void ShowMapImageWindow(const std::string& mapName, const std::string& minimapPath) override;
+  void CloseMapImageWindow() override;
+  void RecentreMainWindow() override;
+  void WhileWaiting() override;
+
+  // The window's generic error report: a handler that ends in an exception shows its message.
+  void ReportError(const std::exception& error);
+
+  // --- controls, named as on the form ---
+  QFrame* Panel1;
+  QLabel* Image1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label6;
+  QLabel* Label4;
+  QPushButton* BrowseMapFile;
+  QPushButton* BrowseFolderToProcess;
+  QPushButton* Convert;
+  QLabel* Label1;
+  QPushButton* SelectVKAFolder;
+  QLabel* Label8;
+  QLabel* Label7;
+  QCheckBox* showmapimage;
+  QLabel* Label5;
+  QLabel* Label9;
+  TMemo* Memo1;
+  TMemo* Memo2;
+  QPushButton* Button2;
+  QPushButton* Button1;
+  QPushButton* Button3;
+
+  // --- non-visual components ---
+  TOpenDialog OpenDialog1;
+  TBrowseForFolder BrowseForFolder1;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CentreOnScreen();
+  QWidget* ControlWidget(workflow::Control control) const;
+  TMemo* PaneMemo(workflow::Pane pane) const;
+  // Runs a handler; an exception it ends with goes to the generic error report.
+  void Guarded(const std::function<void()>& handler);
+  void NoteFocusWindow(QWindow* window);
+
+  workflow::ConvertWorkflow workflow_;
+  QPointer<TForm2> form2_;
+  bool shown_ = false;
+  bool activatedOnce_ = false;
+  bool closing_ = false;
+  // The window that held the focus last before the current one (ours or a dialog of ours).
+  QPointer<QWindow> previousFocusWindow_;
+  QPointer<QWindow> currentFocusWindow_;
+};

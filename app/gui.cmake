@@ -1,0 +1,31 @@
+# The desktop program: the two windows, the Qt prompter and file dialog, the banner, main().
+# The windows drive the workflow; without it there is nothing to build here yet.
+if(NOT TARGET vv_workflow)
+  return()
+endif()
+
+# The banner picture is painted and JPEG-encoded at build time by our own small program; the
+# window decodes it with libjpeg when it opens.
+add_executable(make-banner ${CMAKE_CURRENT_SOURCE_DIR}/banner/MakeBanner.cpp)
+target_link_libraries(make-banner PRIVATE JPEG::JPEG)
+set_target_properties(make-banner PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+add_custom_command(
+  OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/banner.jpg ${CMAKE_CURRENT_BINARY_DIR}/BannerData.cpp
+  COMMAND make-banner ${CMAKE_CURRENT_BINARY_DIR}/banner.jpg ${CMAKE_CURRENT_BINARY_DIR}/BannerData.cpp
+  DEPENDS make-banner
+  COMMENT "Painting the banner picture")
+
+# The two forms as a library, so the GUI tests drive the same code as the program.
+add_library(vv_gui STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/Unit2.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/QtPrompter.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/OpenDialog.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/Banner.cpp
+  ${CMAKE_CURRENT_BINARY_DIR}/BannerData.cpp)
+target_include_directories(vv_gui PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(vv_gui PUBLIC vv_workflow vv_shell_widgets vv_tga_widgets Qt6::Widgets
+  JPEG::JPEG)
+
+add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
+target_link_libraries(varevudov PRIVATE vv_gui)

@@ -1,0 +1,31 @@
+// varevudov: the desktop program. The main window first, then the hidden map image window; the
+// program ends when the main window closes.
+#include <QApplication>
+#include <QEventLoop>
+
+#include "app/QtPrompter.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "platform/MessagePump.h"
+#include "platform/Prompter.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("varevudov"));
+  platform::SetApplicationTitle("varevudov");
+
+  QtPrompter prompter;
+  platform::ScopedPrompter usePrompter(prompter);
+  // Long extractions keep the windows painted, but take no clicks or keys: the run owns the
+  // window until it ends.
+  platform::SetMessagePump(
+      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+
+  TForm1 form1;
+  TForm2 form2;
+  form1.SetMapImageWindow(&form2);
+  form1.show();
+  const int result = QApplication::exec();
+  platform::SetMessagePump({});
+  return result;
+}
