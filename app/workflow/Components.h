@@ -1,0 +1,45 @@
+#pragma once
+// The non-visual components the workflow owns, kept out of Workflow.h so that its users need
+// none of their headers.
+#include "app/workflow/Workflow.h"
+#include "archives/RAR.h"
+#include "archives/Zip.h"
+#include "platform/Strings.h"
+#include "shell/FileSearchUnit.h"
+
+namespace workflow {
+
+struct ConvertWorkflow::Components {
+  TZip Zip1;
+  TRAR RAR1;
+  TFileSearch FileSearch1;
+};
+
+// Opens a search in the constructor and always closes it, also when a step raises, so the one
+// TFileSearch never stays "already searching" for the next package.
+class SearchScope {
+ public:
+  SearchScope(TFileSearch& search, const std::string& folder, const std::string& mask)
+      : search_(search) {
+    search_.OpenSearch(folder, mask, 16);
+  }
+  ~SearchScope() { search_.CloseSearch(); }
+  SearchScope(const SearchScope&) = delete;
+  SearchScope& operator=(const SearchScope&) = delete;
+  // The next entry that is no folder; false when there is none.
+  bool NextFile(std::string& name);
+
+ private:
+  TFileSearch& search_;
+};
+
+// Whether a name from a package may become a file name and a batch-file argument: no character
+// that Windows forbids in file names, no control character and no "%".
+bool NameAllowed(const std::string& name);
+// The staged map's folder, with a trailing separator.
+std::string MapStagingFolder(const ConvertState& s);
+
+// Whether a path may stand between double quotes in a batch line without adding an argument.
+bool QuotableInBatch(const std::string& path);
+
+}  // namespace workflow

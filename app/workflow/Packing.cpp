@@ -1,0 +1,135 @@
+// The pack chain of one map, the two batch files, the archiver run and the placing of VKA
+// files that a package carries.
+#include "app/workflow/Components.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
+#include "platform/Prompter.h"
+#include "platform/TextFile.h"
+
+namespace workflow {
+namespace {
+
+bool Taken(const std::string& path) {
+  return platform::FileExists(path) || platform::DirectoryExists(path);
+}
+
+}  // namespace
+
+bool ConvertWorkflow::MapNameAllowed() const {
+  return NameAllowed(state_.MapName);
+}
+
+void ConvertWorkflow::VerifyProcessVKBfile() {
+  ConvertState& s = state_;
+  if (!s.HasFlags.HasVKBFile) return;
+  s.AppFolder = ProgramFolder();
+  if (!MapNameAllowed()) {
+    // Such a name could not be a file name on Windows, and could alter the scripts. Taking the
+    // file out of the work folder lets the package go on with its next map.
+    mm(s.VKBFileName + " : map name holds a character not allowed in file names, not converted !");
+    platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
+    ++failures_;
+    return;
+  }
+  // One target for the batch file and the result test alike.
+  if (TargetKnown()) s.VKAFolder = TargetFolder();
+  if (!(CreateMapFolderStructure() && MoveFilesToMapFolder())) {
+    mm("files move failed !");
+    ++failures_;
+    return;
+  }
+  mm("files move to folder ok");
+  if (!CreateTxtFile()) {
+    mm("$tmp$.txt file create failed !");
+    ++failures_;
+    return;
+  }
+  mm("$tmp$.txt file created ok");
+  CreateVKB2VKABatFile();
+  mm("$$$.bat file created ok");
+  mm("Creating " + s.MapName + ".vka file. Please wait...");
+  RunCommand(kPackBatchFile, true);
+  if (platform::FileExists(platform::JoinPath(s.VKAFolder, s.MapName + ".vka"))) {
+    mm(s.MapName + ".vka file created successfully");
+    rr("   -> " + s.MapName + ".vka");
+    ++converted_;
+  } else {
+    mm(s.MapName + ".vka file create failed !");
+    ++failures_;
+  }
+  s.VKASourceSubfolder.clear();
+}
+
+bool ConvertWorkflow::CreateVKB2VKABatFile() {
+  ConvertState& s = state_;
+  s.AppFolder = ProgramFolder();
+  // The distinct name is sought in the target folder and on the final name, so an archive
+  // already there is neither overwritten nor taken for this run's result.
+  const std::string players =
+      s.MaxPlayers > 0 ? " (" + std::to_string(s.MaxPlayers) + "p)" : std::string();
+  for (int n = 1; Taken(platform::JoinPath(s.VKAFolder, s.MapName + players + ".vka")); ++n)
+    s.MapName += "---[ " + std::to_string(n) + " ]";
+  s.MapName += players;
+  platform::WriteTextLines(
+      kPackBatchFile,
+      {"@echo off", "archive.exe -c $tmp$.txt -a \"" +
+                        platform::JoinPath(s.VKAFolder, s.MapName + ".vka") + "\" -r $map$"});
+  return true;
+}
+
+bool ConvertWorkflow::CreateVKA2VKBBatFile() {
+  state_.AppFolder = ProgramFolder();
+  platform::WriteTextLines(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
+                           {"@echo off", "archive.exe -a \"" + state_.MapFilePath + "\" -e \"" +
+                                             state_.AppFolder + "\""});
+  return true;
+}
+
+void ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
+  if (platform::RunCommandLine(commandLine, wait, [this] { view_.WhileWaiting(); })) return;
+  platform::MessageRequest box;
+  box.caption = platform::ApplicationTitle();
+  box.text = "Unable to run " + commandLine;
+  box.flags = platform::MB_OK;
+  platform::CurrentPrompter().MessageBox(box);
+}
+
+void ConvertWorkflow::MoveVKAfile() {
+  ConvertState& s = state_;
+  const std::string source =
+      platform::JoinPath(s.AppFolder, s.VKASourceSubfolder + s.MapName + ".vka");
+  if (!NameAllowed(s.MapName)) {
+    mm(s.MapName + ".vka : name holds a character not allowed in file names, not moved !");
+    platform::DeleteFile(source);
+    ++failures_;
+    return;
+  }
+  if (!platform::DirectoryExists(s.VKAFolder) || !platform::FileExists(source)) {
+    mm("error - rararudazudada.ini file not found or irv maps directory does not exists !");
+    mm("");
+    ++failures_;
+    return;
+  }
+  mm("Moving file..." + s.MapName + ".vka");
+  mm("  From : " + platform::JoinPath(s.AppFolder, s.VKASourceSubfolder));
+  mm("  To   : " + s.VKAFolder);
+  std::string destination = s.MapName;
+  for (int n = 1; Taken(platform::JoinPath(s.VKAFolder, destination + ".vka")); ++n)
+    destination += "---[ " + std::to_string(n) + " ]";
+  const std::string target = platform::JoinPath(s.VKAFolder, destination + ".vka");
+  // MoveFile never overwrites, and the name was free: a file there now is the one moved.
+  if (platform::MoveFile(source, target) && platform::FileExists(target)) {
+    mm(s.MapName + ".vka file move to irv maps folder ok");
+    mm("------------------ [ " + s.MapName + ".vka ] file success ---------------------------");
+    mm("");
+    rr("   -> " + s.MapName + ".vka");
+    ++converted_;
+  } else {
+    mm(s.MapName + ".vka file move to irv maps folder failed !");
+    mm("");
+    ++failures_;
+  }
+}
+
+}  // namespace workflow
