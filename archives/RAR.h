@@ -3,6 +3,7 @@
 // run time from DllName. The archive format is the library's business; the component drives it,
 // keeps a summary of the opened archive and turns the library's callbacks into events.
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -105,16 +106,13 @@ using TOnRARListFile = std::function<void(TRAR* Sender, const TRARFileItem& File
 using TOnRARPasswordRequired =
     std::function<void(TRAR* Sender, bool HeaderPassword, const std::string& FileName,
                        std::string& NewPassword, bool& Cancel)>;
-using TOnRARNextVolumeRequired =
-    std::function<void(TRAR* Sender, const std::string& requiredFileName,
-                       std::string& newFileName, bool& Cancel)>;
+using TOnRARNextVolumeRequired = std::function<void(
+    TRAR* Sender, const std::string& requiredFileName, std::string& newFileName, bool& Cancel)>;
 using TOnRARProcess =
     std::function<void(TRAR* Sender, const std::wstring& FileName, uint32_t ArchiveBytesTotal,
-                       uint32_t ArchiveBytesDone, uint32_t FileBytesTotal,
-                       uint32_t FileBytesDone)>;
-using TOnRARReplace =
-    std::function<void(TRAR* Sender, const TRARReplaceData& ExistingData,
-                       const TRARReplaceData& NewData, TRARReplace& Action)>;
+                       uint32_t ArchiveBytesDone, uint32_t FileBytesTotal, uint32_t FileBytesDone)>;
+using TOnRARReplace = std::function<void(TRAR* Sender, const TRARReplaceData& ExistingData,
+                                         const TRARReplaceData& NewData, TRARReplace& Action)>;
 
 class TRAR {
  public:
@@ -152,15 +150,19 @@ class TRAR {
   TOnRARReplace OnReplace;
 
  private:
+  class ArchiveCloser;
+
   bool ListArchive();
   bool OpenArchive(bool extract);
   void ProcessHeader();
   bool CloseArchive();
   void ReportError(int32_t code, TRAROperation operation);
+  void RegisterCallbackAndPassword();
+  void RethrowPendingException();
   void LoadUnrarLibrary();
   void UnloadUnrarLibrary();
   int HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2);
-  int VolumeChange(char* buffer, RAR_LPARAM mode);
+  int VolumeChange(char* buffer);
   int PasswordNeeded(char* buffer, RAR_LPARAM size);
   static int VV_RAR_CALL UnrarCallback(unsigned msg, RAR_LPARAM UserData, RAR_LPARAM P1,
                                        RAR_LPARAM P2);
@@ -177,6 +179,7 @@ class TRAR {
   RAR_HANDLE archiveHandle_ = nullptr;
   RARHeaderDataEx headerRecord_{};
   std::string dllName_ = "unrar.dll";
+  std::exception_ptr pendingException_;  // raised by a handler inside a library call
 };
 
 // Size of the first file matching path; 0 when none.

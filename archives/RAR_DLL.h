@@ -75,7 +75,7 @@ enum UNRARCALLBACK_MESSAGES {
 };
 
 using UNRARCALLBACK = int(VV_RAR_CALL*)(unsigned msg, RAR_LPARAM UserData, RAR_LPARAM P1,
-                                         RAR_LPARAM P2);
+                                        RAR_LPARAM P2);
 using CHANGEVOLPROC = int(VV_RAR_CALL*)(char* ArcName, int Mode);
 using PROCESSDATAPROC = int(VV_RAR_CALL*)(unsigned char* Addr, int Size);
 

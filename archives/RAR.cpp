@@ -1,0 +1,570 @@
+#include "archives/RAR.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iterator>
+#include <type_traits>
+
+#include "platform/Exceptions.h"
+#include "platform/Files.h"
+#include "platform/Prompter.h"
+#include "platform/Strings.h"
+
+namespace {
+
+constexpr size_t kCommentBufferSize = 65536;
+// The longest volume name handed back to the library; the library's buffer is at least this.
+constexpr size_t kVolumeNameBufferSize = 1024;
+constexpr int32_t kNotLoaded = 99;
+
+const char* const kAssertionFormat = "%s (%s, line %d)";
+constexpr int kListAssertLine = 479;
+constexpr int kExtractAssertLine = 536;
+
+void AssertArchiveExists(const std::string& path, int line) {
+  if (platform::FileExists(path)) return;
+  char message[128];
+  std::snprintf(message, sizeof message, kAssertionFormat, "Assertion failure", "RAR", line);
+  throw EAssertionFailed(message);
+}
+
+bool IsFatal(int32_t code) {
+  switch (code) {
+    case ERAR_NO_MEMORY:
+    case ERAR_BAD_DATA:
+    case ERAR_UNKNOWN_FORMAT:
+    case ERAR_EOPEN:
+    case ERAR_ECREATE:
+    case ERAR_ECLOSE:
+    case ERAR_EREAD:
+    case ERAR_EWRITE:
+    case ERAR_SMALL_BUF:
+    case ERAR_UNKNOWN:
+    case kNotLoaded:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string HostOSName(unsigned hostOS) {
+  switch (hostOS) {
+    case 0:
+      return "DOS";
+    case 1:
+      return "IBM OS/2";
+    case 2:
+      return "Windows";
+    case 3:
+      return "Unix";
+    default:
+      return "unknown";
+  }
+}
+
+bool IsFolderEntry(const RARHeaderDataEx& header) {
+  return (header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16;
+}
+
+std::string NarrowName(const RARHeaderDataEx& header) {
+  return std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName));
+}
+
+std::wstring WideName(const RARHeaderDataEx& header) {
+  size_t n = 0;
+  while (n < std::size(header.FileNameW) && header.FileNameW[n] != 0) ++n;
+  return std::wstring(header.FileNameW, n);
+}
+
+// 8-bit names on this platform are UTF-8.
+std::string WideToUtf8(const std::wstring& wide) {
+  std::string out;
+  for (wchar_t wc : wide) {
+    auto c = static_cast<uint32_t>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// The part after the last separator or drive colon.
+std::string BareName(const std::string& name) {
+  size_t cut = name.find_last_of("\\/:");
+  return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+bool NameSelected(const std::string& name, const std::vector<std::string>* selection) {
+  if (!selection) return true;
+  for (const std::string& selected : *selection)
+    if (selected == name) return true;
+  return false;
+}
+
+void CopyToBuffer(const std::string& text, char* buffer, size_t size) {
+  if (!buffer || size == 0) return;
+  size_t n = std::min(text.size(), size - 1);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+int64_t DaysFromCivil(int year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(year - era * 400);
+  const unsigned doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+}  // namespace
+
+TDateTime DosDateTimeToDateTime(uint32_t dos) {
+  const unsigned date = dos >> 16, time = dos & 0xFFFF;
+  const int year = static_cast<int>(date >> 9) + 1980;
+  const unsigned month = (date >> 5) & 15, day = date & 31;
+  const unsigned hour = time >> 11, minute = (time >> 5) & 63, second = (time & 31) * 2;
+  static constexpr unsigned kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  // A stamp that names no real moment (zero, as libraries give for a missing time) is no date.
+  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap) ||
+      hour > 23 || minute > 59 || second > 59)
+    return 0;
+  const int64_t days = DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30);
+  return static_cast<double>(days) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+}
+
+int64_t FileSizeOf(const std::string& path) {
+  const int64_t size = platform::FileSize(path);
+  return size < 0 ? 0 : size;
+}
+
+TDateTime FileDateOf(const std::string& path) {
+  const int32_t dos = platform::FileAgeDos(path);
+  return dos == -1 ? 0 : DosDateTimeToDateTime(static_cast<uint32_t>(dos));
+}
+
+bool IsExecutableFile(const std::string& path) {
+  return platform::IsDosExecutable(path);
+}
+
+// Closes the open archive however the scope is left.
+class TRAR::ArchiveCloser {
+ public:
+  explicit ArchiveCloser(TRAR& owner) : owner_(owner) {}
+  ~ArchiveCloser() { Close(); }
+  void Close() {
+    if (owner_.archiveHandle_) owner_.CloseArchive();
+  }
+  ArchiveCloser(const ArchiveCloser&) = delete;
+  ArchiveCloser& operator=(const ArchiveCloser&) = delete;
+
+ private:
+  TRAR& owner_;
+};
+
+TRAR::TRAR() = default;
+
+TRAR::~TRAR() {
+  UnloadUnrarLibrary();
+}
+
+bool TRAR::OpenArchiveFile(const std::string& path) {
+  archiveInformation_.Reset();
+  if (!library_) LoadUnrarLibrary();
+  if (!library_) {
+    ReportError(kNotLoaded, roInitArchive);
+    return false;
+  }
+  archiveInformation_.fileName_ = path;
+  const bool result = ListArchive();
+  archiveInformation_.opened_ = true;
+  return result;
+}
+
+bool TRAR::ListArchive() {
+  AssertArchiveExists(archiveInformation_.fileName_, kListAssertLine);
+  abort_ = false;
+  bool result = OpenArchive(false);
+  if (abort_ || !result) return result;
+
+  ArchiveCloser closer(*this);
+  RegisterCallbackAndPassword();
+  int32_t processed = 0;
+  while (processed == 0 && result) {
+    const int32_t read = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
+    RethrowPendingException();
+    if (read == ERAR_END_ARCHIVE) break;
+    ReportError(read, roListFiles);
+    // A header that could not be read leaves a stale record behind: never list it again.
+    if (read != 0) {
+      result = false;
+      break;
+    }
+    ProcessHeader();
+    processed = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    RethrowPendingException();
+    if (processed != 0) result = false;
+    ReportError(processed, roListFiles);
+  }
+  return result;
+}
+
+bool TRAR::OpenArchive(bool extract) {
+  openRecord_ = RAROpenArchiveDataEx{};
+  openRecord_.CmtState = 0;
+  openRecord_.OpenResult = 0;
+  openRecord_.OpenMode =
+      extract ? RAR_OM_EXTRACT : (readMultiVolumeToEnd_ ? RAR_OM_LIST_INCSPLIT : RAR_OM_LIST);
+  openRecord_.ArcName = archiveInformation_.fileName_.data();
+  if (commentBuffer_.empty()) commentBuffer_.resize(kCommentBufferSize);
+  openRecord_.CmtBuf = commentBuffer_.data();
+  openRecord_.CmtBufSize = kCommentBufferSize;
+
+  archiveHandle_ = RAR_DLL::RAROpenArchiveEx(&openRecord_);
+  if (!archiveHandle_) {
+    ReportError(kNotLoaded, roInitArchive);
+    return false;
+  }
+
+  TRARArchiveInformation& info = archiveInformation_;
+  const unsigned flags = openRecord_.Flags;
+  if (flags & ROADF_COMMENT) info.archiveComment_ = true;
+  if (flags & ROADF_LOCK) info.locked_ = true;
+  if (flags & ROADF_SOLID) info.solid_ = true;
+  if (flags & ROADF_SIGNED) info.signed_ = true;
+  if (flags & ROADF_RECOVERY) info.recovery_ = true;
+  if (flags & ROADF_ENCHEADERS) info.headerEncrypted_ = true;
+  info.sfx_ = IsExecutableFile(info.fileName_);
+
+  const unsigned state = openRecord_.CmtState;
+  switch (state) {
+    case 0:
+      info.comment_.clear();
+      info.archiveComment_ = false;
+      break;
+    case 1:
+      info.comment_.assign(commentBuffer_.data(),
+                           strnlen(commentBuffer_.data(), kCommentBufferSize));
+      info.archiveComment_ = true;
+      break;
+    case ERAR_NO_MEMORY:
+    case ERAR_BAD_DATA:
+    case ERAR_UNKNOWN_FORMAT:
+    case ERAR_SMALL_BUF:
+      ReportError(static_cast<int32_t>(state), roInitArchive);
+      break;
+    default:
+      break;
+  }
+  const bool result = state == 0 || state == 1;
+  if (!result) CloseArchive();
+  return result;
+}
+
+void TRAR::RegisterCallbackAndPassword() {
+  RAR_DLL::RARSetCallback(archiveHandle_, &TRAR::UnrarCallback, reinterpret_cast<RAR_LPARAM>(this));
+  if (!password_.empty()) RAR_DLL::RARSetPassword(archiveHandle_, password_.data());
+}
+
+void TRAR::ProcessHeader() {
+  const RARHeaderDataEx& header = headerRecord_;
+  TRARArchiveInformation& info = archiveInformation_;
+  uint32_t packSize = header.PackSize;
+
+  if (readMultiVolumeToEnd_) {
+    const bool before = header.Flags & RHDF_SPLITBEFORE, after = header.Flags & RHDF_SPLITAFTER;
+    if (after && !before) {
+      splitPackSize_ = packSize;
+      return;
+    }
+    if (after && before) {
+      splitPackSize_ += packSize;
+      return;
+    }
+    if (before) packSize += splitPackSize_;
+  }
+
+  const uint32_t version = header.UnpVer;
+  if (info.archiverMajorVersion_ * 10 + info.archiverMinorVersion_ < version) {
+    info.archiverMinorVersion_ = version % 10;
+    info.archiverMajorVersion_ = (version - version % 10) / 10;
+  }
+  if (header.Flags & RHDF_ENCRYPTED) info.encryption_ = true;
+  if (header.Flags & RHDF_SOLID) info.solid_ = true;
+  info.hostOS_ = HostOSName(header.HostOS);
+
+  if (!IsFolderEntry(header)) {
+    ++info.totalFiles_;
+    const unsigned dictionary = (header.Flags & RHDF_WINDOWMASK) >> 5;
+    if (dictionary <= 6) info.dictionarySize_ = int64_t{65536} << dictionary;
+  }
+  info.compressedSize_ += packSize;
+  info.unCompressedSize_ += header.UnpSize;
+  if (header.Flags & (RHDF_SPLITBEFORE | RHDF_SPLITAFTER)) info.multiVolume_ = true;
+  if (header.CmtSize > 0) info.fileComment_ = true;
+
+  TRARFileItem item;
+  item.FileName = NarrowName(header);
+  item.FileNameW = WideName(header);
+  item.CompressedSize = packSize;
+  item.UnCompressedSize = header.UnpSize;
+  item.HostOS = info.hostOS_;
+  char crc[16];
+  std::snprintf(crc, sizeof crc, "%x", header.FileCRC);
+  item.CRC32 = crc;
+  item.Attributes = header.FileAttr;
+  if (header.CmtBuf && header.CmtBufSize > 0)
+    item.Comment.assign(header.CmtBuf, strnlen(header.CmtBuf, header.CmtBufSize));
+  item.Time = DosDateTimeToDateTime(header.FileTime);
+  item.PackingMethod = header.Method;
+  item.UnpVer = header.UnpVer;
+  item.Encrypted = header.Flags & RHDF_ENCRYPTED;
+  if (OnListFile) OnListFile(this, item);
+}
+
+bool TRAR::Extract(const std::string& destination, bool fullPaths,
+                   const std::vector<std::string>* selection) {
+  AssertArchiveExists(archiveInformation_.fileName_, kExtractAssertLine);
+  // Without a library there are no entry points to call.
+  if (!library_) {
+    ReportError(kNotLoaded, roInitArchive);
+    return false;
+  }
+  abort_ = false;
+  if (!OpenArchive(true) || abort_) return false;
+
+  ArchiveCloser closer(*this);
+  std::string folder = destination;
+  if (folder.empty() || folder.back() != platform::kPathDelim) folder += platform::kPathDelim;
+  RegisterCallbackAndPassword();
+  progress_.ArchiveBytesDone = 0;
+
+  bool result = true;
+  int32_t last = 0;
+  while (last == 0 && result) {
+    last = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
+    RethrowPendingException();
+    if (last == ERAR_END_ARCHIVE) {
+      last = 0;
+      break;
+    }
+    if (last != 0) {
+      // The record still holds the previous entry: processing it again could overwrite a file
+      // that was just written, so the pass ends here.
+      result = false;
+      ReportError(last, roListFiles);
+      break;
+    }
+    const RARHeaderDataEx& header = headerRecord_;
+    progress_.FileBytesDone = 0;
+    progress_.FileBytesTotal = header.UnpSize;
+    progress_.FileName = WideName(header);
+
+    TRARReplace action = rrOverwrite;
+    const std::string name = NarrowName(header);
+    if (NameSelected(name, selection)) {
+      const std::string newName = fullPaths ? name : BareName(name);
+      const std::string target = folder + newName;
+      const bool folderEntry = IsFolderEntry(header);
+      if (!fullPaths && !folderEntry && (newName.empty() || newName == "." || newName == "..")) {
+        // No bare file name to write under: never hand the library a path that names a folder.
+        last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+      } else {
+        const TRARReplaceData existing{target, FileSizeOf(target), FileDateOf(target)};
+        const TRARReplaceData incoming{newName, header.UnpSize,
+                                       DosDateTimeToDateTime(header.FileTime)};
+        if (platform::FileExists(target) && OnReplace) OnReplace(this, existing, incoming, action);
+        switch (action) {
+          case rrCancel:
+            abort_ = true;
+            break;
+          case rrOverwrite:
+            if (fullPaths)
+              last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, folder.data(), nullptr);
+            else if (!folderEntry)
+              last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, nullptr,
+                                             const_cast<char*>(target.c_str()));
+            break;
+          case rrSkip:
+            last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, folder.data(), nullptr);
+            progress_.FileBytesDone += header.UnpSize;
+            break;
+        }
+      }
+    } else {
+      last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    }
+    RethrowPendingException();
+    if (last != 0) {
+      result = false;
+      ReportError(last, roListFiles);
+    }
+    if (abort_) result = false;
+  }
+  closer.Close();
+  return abort_ ? false : result;
+}
+
+bool TRAR::CloseArchive() {
+  const int32_t result = RAR_DLL::RARCloseArchive(archiveHandle_);
+  archiveHandle_ = nullptr;
+  if (result == ERAR_ECLOSE) ReportError(result, roInitArchive);
+  return result == 0;
+}
+
+void TRAR::ReportError(int32_t code, TRAROperation operation) {
+  if (IsFatal(code)) abort_ = true;
+  if (OnError) OnError(this, code, operation);
+}
+
+int VV_RAR_CALL TRAR::UnrarCallback(unsigned msg, RAR_LPARAM UserData, RAR_LPARAM P1,
+                                    RAR_LPARAM P2) {
+  auto* self = reinterpret_cast<TRAR*>(UserData);
+  if (!self || self->pendingException_) return -1;
+  int answer = 0;
+  // A handler's exception must not travel through the library's frames: keep it, stop the
+  // library, and raise it again once the library call has returned.
+  try {
+    answer = self->HandleCallback(msg, P1, P2);
+  } catch (...) {
+    self->pendingException_ = std::current_exception();
+    return -1;
+  }
+  return self->abort_ ? -1 : answer;
+}
+
+int TRAR::HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2) {
+  switch (msg) {
+    case UCM_CHANGEVOLUME:
+      return P2 == RAR_VOL_ASK ? VolumeChange(reinterpret_cast<char*>(P1)) : 0;
+    case UCM_PROCESSDATA: {
+      const auto bytes = static_cast<uint32_t>(P2);
+      progress_.FileBytesDone += bytes;
+      progress_.ArchiveBytesDone += bytes;
+      if (OnProgress)
+        OnProgress(this, progress_.FileName,
+                   static_cast<uint32_t>(archiveInformation_.unCompressedSize_),
+                   progress_.ArchiveBytesDone, progress_.FileBytesTotal, progress_.FileBytesDone);
+      return 0;
+    }
+    case UCM_NEEDPASSWORD:
+      return PasswordNeeded(reinterpret_cast<char*>(P1), P2);
+    default:
+      return 0;
+  }
+}
+
+int TRAR::VolumeChange(char* buffer) {
+  if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
+  if (!buffer) return -1;
+  const std::string required(buffer, strnlen(buffer, kVolumeNameBufferSize));
+  bool cancel = false;
+  if (OnNextVolumeRequired) {
+    std::string newName;
+    OnNextVolumeRequired(this, required, newName, cancel);
+    CopyToBuffer(newName, buffer, kVolumeNameBufferSize);
+  }
+  return cancel || abort_ ? -1 : 0;
+}
+
+int TRAR::PasswordNeeded(char* buffer, RAR_LPARAM size) {
+  std::string name;
+  if (!archiveInformation_.opened_) {
+    archiveInformation_.headerEncrypted_ = true;
+    name = archiveInformation_.fileName_;
+  } else {
+    name = WideToUtf8(progress_.FileName);
+  }
+  std::string password;
+  bool cancel = false;
+  if (OnPasswordRequired)
+    OnPasswordRequired(this, !archiveInformation_.opened_, name, password, cancel);
+  if (size > 0) CopyToBuffer(password, buffer, static_cast<size_t>(size));
+  return cancel || abort_ ? -1 : 0;
+}
+
+void TRAR::RethrowPendingException() {
+  if (!pendingException_) return;
+  std::exception_ptr pending = pendingException_;
+  pendingException_ = nullptr;
+  std::rethrow_exception(pending);
+}
+
+void TRAR::LoadUnrarLibrary() {
+  platform::LibraryHandle library = platform::LoadLibrary(dllName_);
+  if (!library) return;
+  RAR_DLL::IsRARDLLLoaded = true;
+
+  // Bound into locals first: an incomplete library must not replace the entry points that
+  // another instance may still be using.
+  auto bind = [library](auto& target, const char* name) {
+    target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
+        platform::GetProcAddress(library, name));
+    return target != nullptr;
+  };
+  TRAROpenArchive openArchive;
+  TRAROpenArchiveEx openArchiveEx;
+  TRARCloseArchive closeArchive;
+  TRARReadHeader readHeader;
+  TRARReadHeaderEx readHeaderEx;
+  TRARProcessFile processFile;
+  TRARSetCallback setCallback;
+  TRARSetChangeVolProc setChangeVolProc;
+  TRARSetProcessDataProc setProcessDataProc;
+  TRARSetPassword setPassword;
+  TRARGetDllVersion getDllVersion;
+  const bool complete =
+      bind(openArchive, "RAROpenArchive") && bind(openArchiveEx, "RAROpenArchiveEx") &&
+      bind(closeArchive, "RARCloseArchive") && bind(readHeader, "RARReadHeader") &&
+      bind(readHeaderEx, "RARReadHeaderEx") && bind(processFile, "RARProcessFile") &&
+      bind(setCallback, "RARSetCallback") && bind(setChangeVolProc, "RARSetChangeVolProc") &&
+      bind(setProcessDataProc, "RARSetProcessDataProc") && bind(setPassword, "RARSetPassword") &&
+      bind(getDllVersion, "RARGetDllVersion");
+  if (!complete) {
+    platform::FreeLibrary(library);
+    return;
+  }
+  library_ = library;
+  RAR_DLL::RAROpenArchive = openArchive;
+  RAR_DLL::RAROpenArchiveEx = openArchiveEx;
+  RAR_DLL::RARCloseArchive = closeArchive;
+  RAR_DLL::RARReadHeader = readHeader;
+  RAR_DLL::RARReadHeaderEx = readHeaderEx;
+  RAR_DLL::RARProcessFile = processFile;
+  RAR_DLL::RARSetCallback = setCallback;
+  RAR_DLL::RARSetChangeVolProc = setChangeVolProc;
+  RAR_DLL::RARSetProcessDataProc = setProcessDataProc;
+  RAR_DLL::RARSetPassword = setPassword;
+  RAR_DLL::RARGetDllVersion = getDllVersion;
+
+  if (RAR_DLL::RARGetDllVersion() < 4) {
+    platform::MessageRequest request;
+    request.caption = "error";
+    request.text =
+        "please download the newest \"unrar.dll\" file. See the UnRAR library maker's web site";
+    request.flags = platform::MB_OK;
+    platform::CurrentPrompter().MessageBox(request);
+  }
+}
+
+void TRAR::UnloadUnrarLibrary() {
+  if (!RAR_DLL::IsRARDLLLoaded || !library_) return;
+  platform::FreeLibrary(library_);
+  library_ = nullptr;
+}
