@@ -1,0 +1,51 @@
+#include <string>
+
+#include "TestSupport.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+
+namespace {
+
+TEST(ResolvePath, FindsEachExistingComponentIgnoringCase) {
+  vvtest::TempDir dir;
+  ASSERT_TRUE(platform::CreateDir(dir / "Maps"));
+  ASSERT_TRUE(platform::CreateDir(dir / "Maps/Loading"));
+  vvtest::WriteFile(dir / "Maps/Loading/Desert.TGA", "");
+
+  EXPECT_EQ(platform::ResolvePath(dir / "maps/LOADING/desert.tga"),
+            dir / "Maps/Loading/Desert.TGA");
+  // What does not exist keeps the spelling given, also below it.
+  EXPECT_EQ(platform::ResolvePath(dir / "maps/New/Sub/x.TXT"), dir / "Maps/New/Sub/x.TXT");
+  EXPECT_EQ(platform::ResolvePath(dir / "MAPS/"), dir / "Maps/");
+  EXPECT_EQ(platform::ResolvePath(""), "");
+
+  // Relative to the current folder.
+  const std::string previous = platform::CurrentFolder();
+  ASSERT_TRUE(platform::SetCurrentFolder(dir / "MAPS"));
+  EXPECT_EQ(platform::CurrentFolder(), dir / "Maps");
+  EXPECT_EQ(platform::ResolvePath("loading/desert.tga"), "Loading/Desert.TGA");
+  ASSERT_TRUE(platform::SetCurrentFolder(previous));
+}
+
+TEST(ResolvePath, PrefersTheExactNameAndRefusesToGuessBetweenTwo) {
+  vvtest::TempDir dir;
+  vvtest::WriteFile(dir / "Map.vkb", "upper");
+  vvtest::WriteFile(dir / "map.vkb", "lower");
+  EXPECT_EQ(platform::ResolvePath(dir / "map.vkb"), dir / "map.vkb");
+  EXPECT_EQ(platform::ResolvePath(dir / "Map.vkb"), dir / "Map.vkb");
+  EXPECT_EQ(platform::ResolvePath(dir / "MAP.VKB"), dir / "MAP.VKB");
+  EXPECT_FALSE(platform::FileExists(dir / "MAP.VKB"));
+}
+
+TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
+  const std::string own = platform::ProgramFolder();
+  EXPECT_TRUE(platform::FileExists(platform::JoinPath(own, "platform_test")));
+  EXPECT_NE(own.back(), '/');
+  platform::SetProgramFolder("/srv/program/");
+  EXPECT_EQ(platform::ProgramFolder(), "/srv/program");
+  platform::SetProgramFolder("");
+  EXPECT_EQ(platform::ProgramFolder(), own);
+}
+
+}  // namespace
