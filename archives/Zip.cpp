@@ -1,0 +1,322 @@
+// The directory side of TZip: locating the end record, reading the central directory and the
+// prompts for archives spanned over labelled removable disks.
+#include "archives/Zip.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "archives/ZipDlls.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+#include "platform/Strings.h"
+#include "platform/Volume.h"
+
+namespace {
+
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void PutLe32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The upper half of the DOS code page 437, in the character set of file names here (UTF-8).
+constexpr std::string_view kCp437Upper =
+    "ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌"
+    "▐▀"
+    "αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0";
+
+const std::array<std::string_view, 128>& Cp437Table() {
+  static const std::array<std::string_view, 128> table = [] {
+    std::array<std::string_view, 128> t{};
+    size_t pos = 0;
+    for (auto& entry : t) {
+      const auto lead = static_cast<uint8_t>(kCp437Upper[pos]);
+      const size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+      entry = kCp437Upper.substr(pos, len);
+      pos += len;
+    }
+    return t;
+  }();
+  return table;
+}
+
+std::string OemToAnsi(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (byte < 0x80)
+      out += c;
+    else
+      out += Cp437Table()[byte - 0x80];
+  }
+  return out;
+}
+
+int Ask(const std::string& text, uint32_t flags) {
+  return platform::CurrentPrompter().MessageBox({platform::ApplicationTitle(), text, flags});
+}
+
+std::string NotValidMessage(const std::string& path) {
+  return "\"" + path + "\"\nis not a valid Zip file.";
+}
+
+}  // namespace
+
+// The archive file while its directory is read; closed on every way out.
+class TZip::ArchiveFile {
+ public:
+  ~ArchiveFile() { Close(); }
+  bool Open(const std::string& path) {
+    Close();
+    fd_ = ::open(platform::ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    return fd_ >= 0;
+  }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  int64_t Size() const {
+    const off_t end = ::lseek(fd_, 0, SEEK_END);
+    return end < 0 ? -1 : static_cast<int64_t>(end);
+  }
+  bool Seek(int64_t position) {
+    return position >= 0 && ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) == position;
+  }
+  // Reads up to count bytes; the number read.
+  size_t Read(void* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, count - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+  bool ReadString(std::string& text, size_t count) {
+    text.assign(count, '\0');
+    return Read(text.data(), count) == count;
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+TZip::TZip() = default;
+
+TZip::~TZip() {
+  ZipDlls::UnloadUnzipLibrary();
+}
+
+void TZip::SetZipFileName(const std::string& path) {
+  password_.clear();
+  oemNames_ = false;
+  endOfCentralDir_ = TEOCHInfo{};
+  directory_.clear();
+  zipFileName_ = path;
+
+  if (!path.empty()) {
+    std::string label;
+    if (!ZipUnit::GetVolumeLabel(platform::DriveRootOf(path), label))
+      throw ZipException("Unable to access the selected drive!");
+    if (!platform::FileExists(path)) {
+      // A new, empty archive: just the end record. O_EXCL, so nothing that appeared meanwhile
+      // is overwritten.
+      uint8_t record[kEndOfCentralDirSize] = {};
+      PutLe32(record, endOfCentralDir_.HeaderSig);
+      const int fd = ::open(platform::ResolvePath(path).c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      bool written = fd >= 0 && ::write(fd, record, sizeof record) == sizeof record;
+      if (fd >= 0 && ::close(fd) != 0) written = false;
+      if (!written) throw ZipException("Unable to create \n\"" + path + "\"");
+    }
+    ReadDirectory();
+  }
+  if (OnContentsChanged) OnContentsChanged(this);
+}
+
+void TZip::ReadDirectory() {
+  directory_.clear();
+  if (zipFileName_.empty()) return;
+
+  ArchiveFile file;
+  if (!file.Open(zipFileName_)) throw ZipException(NotValidMessage(zipFileName_));
+  int64_t position;
+  while ((position = FindEndOfCentralDir(file)) < 0) {
+    file.Close();
+    const int disk = ZipUnit::GetDiskNumber(zipFileName_);
+    if (disk == 0) throw ZipException(NotValidMessage(zipFileName_));
+    const int answer = Ask("This is [ Disk " + std::to_string(disk) +
+                               " ] of a multiple disk Zip file.\nInsert the last disk of the Zip "
+                               "file before pressing [ OK ] to continue ...",
+                           platform::MB_OKCANCEL | platform::MB_ICONINFORMATION);
+    if (answer == platform::IDCANCEL) return;
+    if (!file.Open(zipFileName_)) throw ZipException(NotValidMessage(zipFileName_));
+  }
+
+  uint8_t record[kEndOfCentralDirSize];
+  if (!file.Seek(position) || file.Read(record, sizeof record) != sizeof record)
+    throw ZipException(NotValidMessage(zipFileName_));
+  TEOCHInfo& eoc = endOfCentralDir_;
+  eoc.Position = static_cast<int32_t>(position);
+  eoc.HeaderSig = Le32(record);
+  eoc.ThisDiskNo = Le16(record + 4);
+  eoc.CentralDiskNo = Le16(record + 6);
+  eoc.CentralEntries = Le16(record + 8);
+  eoc.TotalEntries = Le16(record + 10);
+  eoc.CentralSize = Le32(record + 12);
+  eoc.CentralOffset = Le32(record + 16);
+  eoc.ZipCommentLen = Le16(record + 20);
+  if (eoc.ThisDiskNo > 1000 || eoc.CentralDiskNo > 1000)
+    throw ZipException(NotValidMessage(zipFileName_));
+  if (!file.ReadString(eoc.ZipComment, eoc.ZipCommentLen)) eoc.ZipComment.clear();
+  if (eoc.TotalEntries == 0) return;
+
+  if (eoc.CentralDiskNo != eoc.ThisDiskNo) {
+    // Disks are counted from 0 in the record and from 1 on the labels.
+    file.Close();
+    if (!ZipUnit::AskForDisk(zipFileName_, eoc.CentralDiskNo + 1)) return;
+    if (!file.Open(zipFileName_)) throw ZipException("Error reading CentralFileHeader.");
+  }
+  if (!ReadCentralDirectory(file)) {
+    directory_.clear();
+    throw ZipException("Error reading CentralFileHeader.");
+  }
+}
+
+int64_t TZip::FindEndOfCentralDir(ArchiveFile& file) {
+  const int64_t size = file.Size();
+  if (size < kEndOfCentralDirSize) return -1;
+  uint8_t tail[kEndOfCentralDirSize];
+  if (!file.Seek(size - kEndOfCentralDirSize) || file.Read(tail, sizeof tail) != sizeof tail)
+    return -1;
+  if (Le32(tail) == kEndOfCentralDirSig) return size - kEndOfCentralDirSize;
+
+  // A comment follows the record: one read of at most the last 65535 bytes, scanned backwards.
+  const int64_t n = std::min<int64_t>(size, 65535);
+  std::string buffer;
+  if (!file.Seek(size - n) || !file.ReadString(buffer, static_cast<size_t>(n))) return -1;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.data());
+  for (int64_t offset = n - kEndOfCentralDirSize; offset >= 0; --offset)
+    if (Le32(bytes + offset) == kEndOfCentralDirSig) return size - n + offset;
+  return -1;
+}
+
+bool TZip::ReadCentralDirectory(ArchiveFile& file) {
+  const TEOCHInfo& eoc = endOfCentralDir_;
+  int64_t start;
+  if (eoc.ThisDiskNo != 0) {
+    start = eoc.CentralOffset;
+  } else {
+    // Found backwards from the end record, so data placed before the archive does not matter.
+    // A directory that would start before its own recorded offset cannot be genuine.
+    start = static_cast<int64_t>(eoc.Position) - eoc.CentralSize;
+    if (start < static_cast<int64_t>(eoc.CentralOffset)) return false;
+  }
+  if (!file.Seek(start)) return false;
+
+  directory_.reserve(eoc.TotalEntries);
+  for (int entry = 0; entry < eoc.TotalEntries; ++entry) {
+    uint8_t h[kCentralFileHeaderSize];
+    while (file.Read(h, sizeof h) != sizeof h) {
+      if (eoc.ThisDiskNo == 0) return false;
+      const int disk = ZipUnit::GetDiskNumber(zipFileName_);
+      if (disk == 0 || disk > eoc.ThisDiskNo) return false;
+      file.Close();
+      if (!ZipUnit::AskForDisk(zipFileName_, disk + 1)) return false;
+      if (!file.Open(zipFileName_)) return false;
+    }
+    if (Le32(h) != kCentralFileHeaderSig) return false;
+    TFileInfo info;
+    info.HeaderSig = Le32(h);
+    info.MadeByVersion = Le16(h + 4);
+    info.NeededVersion = Le16(h + 6);
+    info.Flag = Le16(h + 8);
+    info.ComprMethod = Le16(h + 10);
+    info.ModifTime = Le16(h + 12);
+    info.ModifDate = Le16(h + 14);
+    info.CRC32 = Le32(h + 16);
+    info.ComprSize = Le32(h + 20);
+    info.UnComprSize = Le32(h + 24);
+    info.FileNameLen = Le16(h + 28);
+    info.ExtraLen = Le16(h + 30);
+    info.FileComLen = Le16(h + 32);
+    info.DiskStart = Le16(h + 34);
+    info.IntFileAtt = Le16(h + 36);
+    info.ExtFileAtt = Le32(h + 38);
+    info.RelOffLocal = Le32(h + 42);
+    info.Encrypted = (info.Flag & 1) != 0;
+
+    if (entry == 0) {
+      const int host = info.MadeByVersion >> 8;
+      const int version = info.MadeByVersion & 0xFF;
+      oemNames_ = host == 0 || host == 6 || (host == 11 && version == 50);
+    }
+    // Names flagged as UTF-8 (general-purpose bit 11) are never in the OEM code page.
+    const bool convert = oemNames_ && (info.Flag & 0x0800) == 0;
+    if (!file.ReadString(info.FileName, info.FileNameLen)) return false;
+    if (convert) info.FileName = OemToAnsi(info.FileName);
+    std::replace(info.FileName.begin(), info.FileName.end(), '/', '\\');
+    if (!file.ReadString(info.ExtraField, info.ExtraLen)) return false;
+    if (!file.ReadString(info.FileComment, info.FileComLen)) return false;
+    if (convert) info.FileComment = OemToAnsi(info.FileComment);
+    directory_.push_back(std::move(info));
+  }
+  return true;
+}
+
+namespace ZipUnit {
+
+unsigned DriveTypeOf(const std::string& path) {
+  if (path.empty()) return platform::DRIVE_NO_ROOT_DIR;
+  return platform::GetDriveType(AddBackslash(platform::DriveRootOf(path)));
+}
+
+bool GetVolumeLabel(const std::string& drive, std::string& label) {
+  label.clear();
+  std::string name;
+  if (!platform::GetVolumeLabel(AddBackslash(drive), name)) return false;
+  label = name.substr(0, 255);
+  return true;
+}
+
+int GetDiskNumber(const std::string& path) {
+  if (!platform::FileExists(path)) return 0;
+  if (DriveTypeOf(path) != platform::DRIVE_REMOVABLE) return 0;
+  std::string label;
+  if (!GetVolumeLabel(platform::DriveRootOf(path), label)) return 0;
+  if (label.compare(0, 8, "PKBACK# ") != 0) return 0;
+  int disk = 0;
+  return platform::TryStrToInt(label.substr(8, 3), disk) && disk > 0 ? disk : 0;
+}
+
+bool AskForDisk(const std::string& path, int n) {
+  while (GetDiskNumber(path) != n) {
+    const int answer = Ask("Insert [ Disk " + std::to_string(n) +
+                               " ] of the Zip file into the floppy drive\nbefore pressing [ OK ] "
+                               "to continue ...",
+                           platform::MB_OKCANCEL | platform::MB_ICONINFORMATION);
+    if (answer == platform::IDCANCEL) return false;
+  }
+  return true;
+}
+
+std::string AddBackslash(const std::string& text) {
+  if (text.empty() || text.back() == platform::kPathDelim) return text;
+  return text + platform::kPathDelim;
+}
+
+}  // namespace ZipUnit
