@@ -20,8 +20,9 @@ std::string Pattern(size_t pixels, size_t bytesPerPixel, uint32_t seed) {
   return out;
 }
 
-// Packets for a pixel stream: a run for every stretch of equal pixels, raw otherwise.
-std::string Pack(const std::string& pixels, size_t bpp) {
+}  // namespace
+
+std::string PackPixels(const std::string& pixels, size_t bpp) {
   std::string out;
   const size_t n = pixels.size() / bpp;
   size_t i = 0;
@@ -45,8 +46,6 @@ std::string Pack(const std::string& pixels, size_t bpp) {
   }
   return out;
 }
-
-}  // namespace
 
 std::string Tga::Bytes() const {
   std::string s;
@@ -100,7 +99,7 @@ std::vector<std::pair<std::string, std::string>> SeedCorpus() {
         t.descriptor = uint8_t(desc | (depth == 32 ? 8 : 0));
         const size_t bpp = (depth + 7) / 8;
         const std::string pixels = Pattern(size_t(w) * h, bpp, depth * 31u + type + desc);
-        t.data = type == 10 ? Pack(pixels, bpp) : pixels;
+        t.data = type == 10 ? PackPixels(pixels, bpp) : pixels;
         seeds.emplace_back("tc" + std::to_string(depth) + "_t" + std::to_string(type) + "_d" +
                                std::to_string(desc) + ".tga",
                            t.Bytes());
@@ -123,7 +122,7 @@ std::vector<std::pair<std::string, std::string>> SeedCorpus() {
       t.id = "seed";
       std::string indices = Pattern(size_t(w) * h, 1, type);
       for (char& c : indices) c = char(uint8_t(c) % 48);
-      t.data = type == 9 ? Pack(indices, 1) : indices;
+      t.data = type == 9 ? PackPixels(indices, 1) : indices;
       seeds.emplace_back("cm" + std::to_string(mapDepth) + "_t" + std::to_string(type) + ".tga",
                          t.Bytes());
     }
@@ -137,7 +136,7 @@ std::vector<std::pair<std::string, std::string>> SeedCorpus() {
     t.pixelDepth = 8;
     t.descriptor = 0x20;
     const std::string pixels = Pattern(size_t(w) * h, 1, type);
-    t.data = type == 11 ? Pack(pixels, 1) : pixels;
+    t.data = type == 11 ? PackPixels(pixels, 1) : pixels;
     seeds.emplace_back("grey_t" + std::to_string(type) + ".tga", t.Bytes());
   }
   // Damaged: packets across rows and past the last pixel, truncated data, long colour map.

@@ -33,6 +33,9 @@ std::string Repeat(const std::string& unit, size_t times);
 // Run packet of count (1..128) copies of one pixel; raw packet of the given pixels.
 std::string RunPacket(size_t count, const std::string& pixel);
 std::string RawPacket(const std::string& pixels, size_t bytesPerPixel);
+// Packets for a whole pixel stream: runs for equal neighbours, raw packets otherwise; packets
+// run across rows, as some writers do.
+std::string PackPixels(const std::string& pixels, size_t bytesPerPixel);
 
 // Named seed files covering every image type, both origins, colour maps and damaged variants.
 std::vector<std::pair<std::string, std::string>> SeedCorpus();

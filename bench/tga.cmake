@@ -1,0 +1,11 @@
+# TGA codec throughput against stb_image / stb_image_write (Debian libstb-dev, bench only).
+find_path(STB_INCLUDE_DIR stb/stb_image.h)
+if(STB_INCLUDE_DIR)
+  add_executable(tga_bench tga_bench.cpp tga_stb.cpp)
+  target_include_directories(tga_bench SYSTEM PRIVATE ${STB_INCLUDE_DIR})
+  target_include_directories(tga_bench PRIVATE ${PROJECT_SOURCE_DIR}/tests/tga)
+  target_link_libraries(tga_bench PRIVATE vv_tga vv_tga_test_writer)
+  set_target_properties(tga_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+else()
+  message(STATUS "stb headers not found: tga_bench not built (install libstb-dev)")
+endif()
