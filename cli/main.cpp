@@ -1,0 +1,101 @@
+// varevudov-cli [--target FOLDER] PATH...
+// Converts each PATH (a .zip, .rar or .vka package, or a folder of packages) with the same chain
+// as the main window's Convert button. The program folder, its work area, archive.exe and the
+// settings file are those beside this executable; --target defaults to the settings file's
+// folder and is stored there when given. Exit code: 0 when everything converted, 1 when some
+// package or map failed, 2 on bad usage or a missing archive.exe.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ConsoleView.h"
+#include "app/workflow/Workflow.h"
+#include "platform/Exceptions.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+int Usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "varevudov-cli: %s\n", problem);
+  std::fprintf(stderr,
+               "usage: varevudov-cli [--target FOLDER] PATH...\n"
+               "  PATH     a .zip, .rar or .vka package, or a folder of packages\n"
+               "  --target folder for the VKA files (stored in the settings file);\n"
+               "           without it the folder stored there is used\n");
+  return kUsageError;
+}
+
+// The workflow makes the program folder current, so relative paths are fixed first.
+std::string Absolute(const std::string& path) {
+  if (!path.empty() && path.front() == platform::kPathDelim) return path;
+  return platform::JoinPath(platform::CurrentFolder(), path);
+}
+
+bool IsPackage(const std::string& path) {
+  const std::string ext = platform::LowerCase(platform::ExtractFileExt(path));
+  return ext == ".zip" || ext == ".rar" || ext == ".vka";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string target;
+  std::vector<std::string> paths;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--target") {
+      if (i + 1 >= argc) return Usage("--target needs a folder");
+      target = Absolute(argv[++i]);
+    } else if (arg == "--help" || arg == "-h") {
+      Usage(nullptr);
+      return 0;
+    } else if (arg.size() > 1 && arg.front() == '-') {
+      return Usage(("unknown option " + arg).c_str());
+    } else {
+      paths.push_back(Absolute(arg));
+    }
+  }
+  if (paths.empty()) return Usage("no package or folder given");
+
+  ConsoleView view;
+  ConsolePrompter prompter;
+  platform::ScopedPrompter usePrompter(prompter);
+  workflow::ConvertWorkflow converter(view);
+  workflow::ConvertState& state = converter.State();
+  try {
+    if (!converter.FormActivate()) return kUsageError;
+    if (!target.empty()) {
+      if (!platform::DirectoryExists(target)) return Usage(("no folder " + target).c_str());
+      converter.SelectTargetFolder(target);
+    } else {
+      const std::string ini =
+          platform::JoinPath(workflow::ProgramFolder(), workflow::kSettingsFileName);
+      if (platform::FileExists(ini)) converter.ReadIni();
+      if (state.VKAFolder.empty()) return Usage("no target folder stored yet: use --target");
+      view.SetTargetCaption(state.VKAFolder);
+    }
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "varevudov-cli: %s\n", e.what());
+    return kUsageError;
+  }
+
+  int failures = 0;
+  for (const std::string& path : paths) {
+    if (platform::DirectoryExists(path)) {
+      converter.SelectSourceFolder(path);
+    } else if (platform::FileExists(path) && IsPackage(path)) {
+      converter.SelectPackageFile(path);
+    } else {
+      converter.mm("error - " + path + " : no zip, rar or vka package and no folder !");
+      ++failures;
+      continue;
+    }
+    converter.RunConversion();
+  }
+  for (const std::string& line : view.Created()) std::printf("%s\n", line.c_str());
+  return failures + converter.Failures() > 0 ? 1 : 0;
+}

@@ -1,0 +1,136 @@
+// archive.exe on its own: both command lines, the container checks and the unpack safety.
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include "WorkflowFixture.h"
+
+namespace wftest {
+namespace {
+
+class ArchiverTest : public WorkflowTest {
+ protected:
+  std::string Exe() const { return prog + "/archive.exe"; }
+  // A staged tree under prog/$map$ and a script naming its files.
+  void Stage(const Files& files, int defcompression = 1) {
+    std::string script =
+        "Archive name=\"m\"\r\nTOCStart name=\"m\" alias=\"Data\" relativeroot=\"\"\r\n"
+        "FileSettingsStart  defcompression=\"" +
+        std::to_string(defcompression) + "\"\r\nFileSettingsEnd\r\n";
+    for (const auto& [rel, data] : files) {
+      std::string path = prog + "/$map$";
+      platform::CreateDir(path);
+      for (size_t at = rel.find('/'); at != std::string::npos; at = rel.find('/', at + 1))
+        platform::CreateDir(path + "/" + rel.substr(0, at));
+      vvtest::WriteFile(path + "/" + rel, data);
+      script += path + "/" + rel + "\r\n";
+    }
+    vvtest::WriteFile(prog + "/$tmp$.txt", script + "TOCEnd\r\n");
+  }
+  int Pack(const std::string& out) {
+    return RunProgram({Exe(), "-c", "$tmp$.txt", "-a", out, "-r", "$map$"}, prog);
+  }
+  int Unpack(const std::string& vka, const std::string& folder) {
+    return RunProgram({Exe(), "-a", vka, "-e", folder}, prog);
+  }
+};
+
+// A container written by hand, for entries the packer would never make.
+std::string Container(const std::string& path, const std::string& data, uint32_t crc) {
+  auto le = [](uint64_t v, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    return s;
+  };
+  auto text = [&](const std::string& t) { return le(t.size(), 2) + t; };
+  const uint64_t tableOffset = 32 + data.size();
+  std::string out =
+      "VVKA" + le(1, 2) + le(0, 2) + le(tableOffset, 8) + le(1, 4) + std::string(12, '\0');
+  out += data;
+  out += text("a") + text("a") + text("Data") + text(path) + le(0, 1) + le(0, 1) + le(32, 8) +
+         le(data.size(), 8) + le(data.size(), 8) + le(crc, 4);
+  return out;
+}
+
+uint32_t Crc(const std::string& s) {
+  return static_cast<uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+}
+
+TEST_F(ArchiverTest, PacksRelativeToRootAndUnpacksTheSameBytes) {
+  const std::string big(200000, 'z');
+  Stage({{"Scenarios/MP/m/m.vkb", big}, {"Scenarios/MP/m/Loading/m.tga", "img"}});
+  ASSERT_EQ(Pack(maps + "/m.vka"), 0);
+  EXPECT_LT(vvtest::ReadFile(maps + "/m.vka").size(), big.size() / 10) << "zlib with 1";
+  ASSERT_EQ(Unpack(maps + "/m.vka", tmp / "out"), 0);
+  EXPECT_EQ(Tree(tmp / "out"),
+            (std::vector<std::string>{"Scenarios/MP/m/Loading/m.tga", "Scenarios/MP/m/m.vkb"}));
+  EXPECT_EQ(vvtest::ReadFile(tmp / "out/Scenarios/MP/m/m.vkb"), big);
+
+  Stage({{"Scenarios/MP/m/m.vkb", big}}, 0);
+  ASSERT_EQ(Pack(maps + "/stored.vka"), 0);
+  EXPECT_GT(vvtest::ReadFile(maps + "/stored.vka").size(), big.size()) << "stored with 0";
+}
+
+TEST_F(ArchiverTest, NeverOverwritesAndLeavesNothingOnFailure) {
+  Stage({{"a.vkb", "a"}});
+  vvtest::WriteFile(maps + "/m.vka", "user's");
+  EXPECT_EQ(Pack(maps + "/m.vka"), 1);
+  EXPECT_EQ(vvtest::ReadFile(maps + "/m.vka"), "user's");
+
+  // A listed file outside the root, or missing, fails the whole run.
+  vvtest::WriteFile(tmp / "outside", "x");
+  vvtest::WriteFile(prog + "/$tmp$.txt",
+                    "Archive name=\"m\"\r\nTOCStart name=\"m\" alias=\"Data\" relativeroot=\"\"\r\n"
+                    "FileSettingsStart  defcompression=\"1\"\r\nFileSettingsEnd\r\n" +
+                        tmp / "outside" + "\r\nTOCEnd\r\n");
+  EXPECT_EQ(Pack(maps + "/x.vka"), 1);
+  Stage({{"a.vkb", "a"}});
+  platform::DeleteFile(prog + "/$map$/a.vkb");
+  EXPECT_EQ(Pack(maps + "/y.vka"), 1);
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"m.vka"});
+
+  // Unpacking keeps existing files too.
+  Stage({{"b.vkb", "new"}});
+  ASSERT_EQ(Pack(maps + "/b.vka"), 0);
+  vvtest::WriteFile(input + "/b.vkb", "old");
+  EXPECT_EQ(Unpack(maps + "/b.vka", input), 1);
+  EXPECT_EQ(vvtest::ReadFile(input + "/b.vkb"), "old");
+}
+
+TEST_F(ArchiverTest, RefusesEntriesThatEscapeTheFolder) {
+  for (const char* bad : {"../evil", "/tmp/evil", "a/../../evil", "a//b", "a\\..\\evil"}) {
+    vvtest::WriteFile(tmp / "bad.vka", Container(bad, "evil", Crc("evil")));
+    EXPECT_EQ(Unpack(tmp / "bad.vka", tmp / "out"), 1) << bad;
+  }
+  EXPECT_TRUE(Tree(tmp / "out").empty());
+  EXPECT_FALSE(platform::FileExists(tmp / "evil"));
+
+  // A link inside the folder is not followed.
+  platform::CreateDir(tmp / "out");
+  symlink(input.c_str(), (tmp / "out/Scenarios").c_str());
+  vvtest::WriteFile(tmp / "link.vka", Container("Scenarios/x", "data", Crc("data")));
+  EXPECT_EQ(Unpack(tmp / "link.vka", tmp / "out"), 1);
+  EXPECT_TRUE(Tree(input).empty());
+}
+
+TEST_F(ArchiverTest, DamagedArchivesAreRefused) {
+  vvtest::WriteFile(tmp / "crc.vka", Container("f", "data", Crc("data") ^ 1));
+  EXPECT_EQ(Unpack(tmp / "crc.vka", tmp / "out"), 1);
+  EXPECT_FALSE(platform::FileExists(tmp / "out/f")) << "a damaged payload is removed";
+
+  std::string truncated = Container("f", "data", Crc("data"));
+  truncated.pop_back();
+  vvtest::WriteFile(tmp / "short.vka", truncated);
+  EXPECT_EQ(Unpack(tmp / "short.vka", tmp / "out"), 1);
+  vvtest::WriteFile(tmp / "junk.vka", "not an archive at all, not at all");
+  EXPECT_EQ(Unpack(tmp / "junk.vka", tmp / "out"), 1);
+
+  vvtest::WriteFile(tmp / "good.vka", Container("f", "data", Crc("data")));
+  EXPECT_EQ(Unpack(tmp / "good.vka", tmp / "out"), 0);
+  EXPECT_EQ(vvtest::ReadFile(tmp / "out/f"), "data");
+  EXPECT_EQ(RunProgram({Exe(), "-x"}, prog), 2);
+  EXPECT_EQ(RunProgram({Exe(), "-a", "only"}, prog), 2);
+}
+
+}  // namespace
+}  // namespace wftest

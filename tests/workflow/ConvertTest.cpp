@@ -1,0 +1,273 @@
+// Whole runs: packages built here, converted through archive.exe and the unzip stand-in, and
+// the archives unpacked again to see what they hold.
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "WorkflowFixture.h"
+
+namespace wftest {
+namespace {
+
+using workflow::ConvertWorkflow;
+
+class ConvertTest : public WorkflowTest {
+ protected:
+  // The files an archive holds, unpacked with archive.exe -a ... -e ...
+  Files Unpacked(const std::string& vka) {
+    const std::string out = tmp / ("unpacked" + std::to_string(++unpacks_));
+    EXPECT_EQ(RunProgram({prog + "/archive.exe", "-a", vka, "-e", out}, prog), 0);
+    Files files;
+    for (const std::string& rel : Tree(out))
+      files.push_back({rel, vvtest::ReadFile(out + "/" + rel)});
+    return files;
+  }
+  bool Logged(const std::string& line) const {
+    return std::find(view.progress.begin(), view.progress.end(), line) != view.progress.end();
+  }
+  int LoggedFailures() const {
+    return static_cast<int>(std::count_if(view.progress.begin(), view.progress.end(), [](auto& l) {
+      return l.size() >= 2 && l.compare(l.size() - 2, 2, " !") == 0;
+    }));
+  }
+  // The program folder holds nothing of the work area after a run.
+  void ExpectWorkAreaGone() {
+    for (const char* name : {"$$$", "$map$"})
+      EXPECT_FALSE(platform::DirectoryExists(prog + "/" + name)) << name;
+    for (const char* name : {"$tmp$.txt", "$$$.bat", "$$$1.bat"})
+      EXPECT_FALSE(platform::FileExists(prog + "/" + name)) << name;
+    EXPECT_EQ(platform::CurrentFolder(), prog);
+  }
+
+ private:
+  int unpacks_ = 0;
+};
+
+std::vector<std::string> StagingLines(const std::string& prog, const std::string& map) {
+  const std::string w = prog + "/$$$/", m = prog + "/$map$/Scenarios/MP/" + map + "/";
+  std::vector<std::string> lines;
+  const std::pair<std::string, std::string> rows[] = {
+      {map + ".vkb", "has vkb file"},
+      {map + ".info", "has info file"},
+      {map + ".scar", "has scar file"},
+      {map + "_map_base.tga", "has mapbase file"},
+      {map + "_map_slots.tga", "has map slots file"},
+      {map + "_mm.tga", "has mm file"},
+      {map + "_tml.tga", "has tml file"},
+      {map + "_tty.tga", "has tty file"},
+  };
+  for (const auto& [name, text] : rows) lines.insert(lines.end(), {w + name, m + name, text});
+  lines.insert(lines.end(), {w + map + ".tga", m + "Loading/" + map + ".tga", "has loading file"});
+  return lines;
+}
+
+TEST_F(ConvertTest, ZipPackageBecomesOneVkaWithEveryFile) {
+  const std::string pkg = input + "/Desert.zip";
+  WriteZip(pkg, DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, pkg);
+  view.progress.clear();
+  wf.RunConversion();
+
+  std::vector<std::string> expected = {"Extracting zip file. Please wait...", "Done!"};
+  const auto staging = StagingLines(prog, "desert");
+  ASSERT_EQ(staging.size(), 27u);
+  expected.insert(expected.end(), staging.begin(), staging.end());
+  expected.insert(
+      expected.end(),
+      {"files move to folder ok", "$tmp$.txt file created ok", "$$$.bat file created ok",
+       "Creating desert (4p).vka file. Please wait...", "desert (4p).vka file created successfully",
+       "", "========================= Process Completed ! =========================", ""});
+  EXPECT_EQ(view.progress, expected);
+  EXPECT_EQ(view.created, (std::vector<std::string>{"", "[ desert.zip ]", "   -> desert (4p).vka",
+                                                    "", std::string(39, '-'), ""}));
+  EXPECT_EQ(view.selection, "Irv Map File (zip or rar)  : " + pkg);
+  ASSERT_EQ(view.shownMaps.size(), 1u);
+  EXPECT_EQ(view.shownMaps[0].first, "desert");
+  EXPECT_EQ(wf.Converted(), 1);
+  EXPECT_EQ(wf.Failures(), 0);
+  EXPECT_GT(view.waits, 0) << "the view is kept painted while archive.exe runs";
+
+  Files expectedFiles;
+  for (const auto& [name, data] : DesertFiles()) {
+    const std::string rel = name == "desert.tga" ? "Loading/desert.tga" : name;
+    expectedFiles.push_back({"Scenarios/MP/desert/" + rel, data});
+  }
+  std::sort(expectedFiles.begin(), expectedFiles.end());
+  EXPECT_EQ(Unpacked(maps + "/desert (4p).vka"), expectedFiles);
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
+  const std::string pkg = input + "/desert.zip";
+  WriteZip(pkg, DesertFiles());
+  vvtest::WriteFile(maps + "/desert (4p).vka", "the user's own");
+  ConvertWorkflow wf(view);
+  Choose(wf, pkg);
+  wf.RunConversion();
+  EXPECT_EQ(vvtest::ReadFile(maps + "/desert (4p).vka"), "the user's own");
+  EXPECT_TRUE(Logged("desert---[ 1 ] (4p).vka file created successfully"));
+  EXPECT_EQ(Unpacked(maps + "/desert---[ 1 ] (4p).vka").size(), 9u);
+}
+
+TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
+  const std::string pkg = input + "/pack.zip";
+  WriteZip(pkg, {{"alpha.vkb", "a"}, {"beta.vkb", "b"}, {"gamma.vkb", "c"}, {"beta_mm.tga", "m"}});
+  ConvertWorkflow wf(view);
+  Choose(wf, pkg);
+  wf.RunConversion();
+  EXPECT_EQ(Tree(maps), (std::vector<std::string>{"alpha.vka", "beta.vka", "gamma.vka"}));
+  EXPECT_EQ(Unpacked(maps + "/beta.vka"),
+            (Files{{"Scenarios/MP/beta/beta.vkb", "b"}, {"Scenarios/MP/beta/beta_mm.tga", "m"}}));
+  EXPECT_EQ(wf.Converted(), 3);
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
+  const std::string pkg = input + "/carried.zip";
+  WriteZip(pkg, {{"mappack.vka", "one"}, {"second.vka", "two"}});
+  vvtest::WriteFile(maps + "/mappack.vka", "old");
+  ConvertWorkflow wf(view);
+  Choose(wf, pkg);
+  wf.RunConversion();
+  EXPECT_EQ(vvtest::ReadFile(maps + "/mappack---[ 1 ].vka"), "one");
+  EXPECT_EQ(vvtest::ReadFile(maps + "/second.vka"), "two");
+  EXPECT_TRUE(Logged("mappack.vka file move to irv maps folder ok"));
+  EXPECT_TRUE(Logged("carried.zip...No VKB file in the archive file"));
+  EXPECT_TRUE(Logged("Conversion not done"));
+  EXPECT_EQ(wf.Failures(), 0) << "both carried archives were placed";
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, FolderRunSkipsWhatIsNoPackageAndGoesOnAfterBrokenOne) {
+  WriteZip(input + "/desert.zip", DesertFiles());
+  WriteZip(input + "/hill.ZIP", DesertFiles("hill"));
+  vvtest::WriteFile(input + "/readme.txt", "text");
+  vvtest::WriteFile(input + "/broken.zip", "PK\x03\x04 this is no zip archive at all");
+  platform::CreateDir(input + "/sub");
+  ConvertWorkflow wf(view);
+  Choose(wf, input);
+  wf.RunConversion();
+  EXPECT_EQ(Tree(maps), (std::vector<std::string>{"desert (4p).vka", "hill (4p).vka"}));
+  for (const char* name : {"desert.zip", "hill.ZIP", "readme.txt", "broken.zip", "sub"})
+    EXPECT_TRUE(Logged(std::string("Processing file : ") + name)) << name;
+  EXPECT_EQ(LoggedFailures(), 1);
+  const auto broken = std::find_if(view.progress.begin(), view.progress.end(), [](auto& l) {
+    return l.rfind("error - broken.zip : ", 0) == 0;
+  });
+  EXPECT_NE(broken, view.progress.end());
+  EXPECT_EQ(wf.Failures(), 1);
+  EXPECT_FALSE(view.busy);
+  EXPECT_TRUE(view.enabled[workflow::Control::BrowseMapFile]);
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
+  WriteZip(input + "/desert.zip", DesertFiles());
+  {
+    ConvertWorkflow first(view);
+    Choose(first, input + "/desert.zip");
+    first.RunConversion();
+  }
+  ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my desert.vka"));
+  view.progress.clear();
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/my desert.vka");
+  wf.RunConversion();
+  EXPECT_EQ(std::vector<std::string>(view.progress.begin() + 1, view.progress.begin() + 4),
+            (std::vector<std::string>{"Create $$$1.bat file ok",
+                                      "Executing archive to convert vka file...", "Done!"}));
+  EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/desert/Loading/desert.tga"), "loading image");
+  ExpectWorkAreaGone();
+  EXPECT_TRUE(platform::DirectoryExists(prog + "/Scenarios")) << "no cleanup removes it";
+}
+
+TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
+  // Root writes through permission bits, so then a read-only file system stands in.
+  std::string target = maps;
+  if (geteuid() == 0)
+    target = "/proc";
+  else
+    chmod(maps.c_str(), 0555);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  wf.FormActivate();
+  view.target = target;
+  wf.SelectPackageFile(input + "/desert.zip");
+  wf.RunConversion();
+  chmod(maps.c_str(), 0755);
+  EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_TRUE(Logged("desert (4p).vka file create failed !"));
+  EXPECT_EQ(wf.Failures(), 1);
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, ArchiverThatWritesNothingGivesNoSuccessLine) {
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nexit 0\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_TRUE(Logged("desert (4p).vka file create failed !"));
+  EXPECT_TRUE(view.created.size() == 5u) << "only the package line and the closing lines";
+  EXPECT_TRUE(Tree(maps).empty());
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
+  WriteZip(input + "/mixed.zip", {{"des%ert.vkb", "bad"},
+                                  {"a\"b.vkb", "bad"},
+                                  {"good.vkb", "good"},
+                                  {"bad\".vka", "carried"}});
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/mixed.zip");
+  wf.RunConversion();
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"good.vka"});
+  EXPECT_TRUE(Logged(
+      "des%ert.vkb : map name holds a character not allowed in file names, not converted !"));
+  EXPECT_TRUE(
+      Logged("a\"b.vkb : map name holds a character not allowed in file names, not converted !"));
+  EXPECT_TRUE(Logged("bad\".vka : name holds a character not allowed in file names, not moved !"));
+  EXPECT_EQ(wf.Failures(), 3);
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, PassThatCannotStageItsMapEndsThePackage) {
+  // A file where the staging root belongs: the VKB file can never leave the work folder.
+  vvtest::WriteFile(prog + "/$map$", "in the way");
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  EXPECT_EQ(std::count(view.progress.begin(), view.progress.end(), "files move failed !"), 1);
+  EXPECT_TRUE(
+      Logged("error - desert.zip : desert.vkb could not be taken out of the work folder, package "
+             "abandoned !"));
+  EXPECT_FALSE(platform::DirectoryExists(prog + "/$$$"));
+  EXPECT_TRUE(Tree(maps).empty());
+}
+
+TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
+  WriteZip(input + "/desert.zip", DesertFiles());
+  WriteZip(input + "/plain.zip", {{"plain.vkb", "v"}});
+  ConvertWorkflow wf(view);
+  view.showMapImage = false;
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(view.shownMaps.empty());
+  view.showMapImage = true;
+  Choose(wf, input + "/plain.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(view.shownMaps.empty());
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  ASSERT_EQ(view.shownMaps.size(), 1u);
+  EXPECT_EQ(view.shownMaps[0].second, prog + "/$$$/desert_mm.tga");
+}
+
+}  // namespace
+}  // namespace wftest

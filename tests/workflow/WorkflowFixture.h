@@ -1,0 +1,127 @@
+#pragma once
+// Shared by the workflow tests: a recording view, a temporary program folder with the real
+// stand-ins beside it, and package builders.
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/workflow/Workflow.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Prompter.h"
+
+namespace wftest {
+
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, content
+
+class FakeView : public workflow::View {
+ public:
+  int PaneLineCount(workflow::Pane pane) const override {
+    return static_cast<int>(Lines(pane).size());
+  }
+  void ClearPane(workflow::Pane pane) override {
+    Lines(pane).clear();
+    ++clears[pane];
+  }
+  void AppendLine(workflow::Pane pane, const std::string& line) override {
+    Lines(pane).push_back(line);
+  }
+  std::string SelectionCaption() const override { return selection; }
+  void SetSelectionCaption(const std::string& text) override { selection = text; }
+  std::string TargetCaption() const override { return target; }
+  void SetTargetCaption(const std::string& text) override { target = text; }
+  void SetControlEnabled(workflow::Control control, bool on) override { enabled[control] = on; }
+  void FocusControl(workflow::Control control) override { focus = control; }
+  void SetBusyCursor(bool on) override { busy = on; }
+  bool ShowMapImageChecked() const override { return showMapImage; }
+  void ShowMapImageWindow(const std::string& mapName, const std::string& path) override {
+    shownMaps.push_back({mapName, path});
+  }
+  void CloseMapImageWindow() override { ++closed; }
+  void RecentreMainWindow() override { ++recentred; }
+  void WhileWaiting() override { ++waits; }
+
+  std::vector<std::string>& Lines(workflow::Pane pane) {
+    return pane == workflow::Pane::Progress ? progress : created;
+  }
+  const std::vector<std::string>& Lines(workflow::Pane pane) const {
+    return pane == workflow::Pane::Progress ? progress : created;
+  }
+
+  std::vector<std::string> progress, created;
+  std::map<workflow::Pane, int> clears;
+  std::string selection = workflow::kNothingSelected;
+  std::string target = workflow::kNothingSelected;
+  std::map<workflow::Control, bool> enabled;
+  workflow::Control focus = workflow::Control::BrowseMapFile;
+  bool busy = false;
+  bool showMapImage = true;
+  std::vector<std::pair<std::string, std::string>> shownMaps;
+  int closed = 0, recentred = 0, waits = 0;
+};
+
+// A program folder of our own under a temporary folder, with archive.exe and the two stand-in
+// libraries linked in from the build's program folder, and a target folder beside it.
+class WorkflowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    oldCurrent_ = platform::CurrentFolder();
+    prog = tmp / "prog";
+    maps = tmp / "maps";
+    input = tmp / "input";
+    for (const std::string& dir : {prog, maps, input}) platform::CreateDir(dir);
+    for (const char* name : {"archive.exe", "libUnzDll-standin.so", "libunrar-standin.so"}) {
+      const std::string from = vvtest::ProgramDir() + "/" + name;
+      if (platform::FileExists(from)) symlink(from.c_str(), (prog + "/" + name).c_str());
+    }
+    platform::SetProgramFolder(prog);
+    platform::SetCurrentFolder(prog);
+    scoped_ = std::make_unique<platform::ScopedPrompter>(prompter);
+  }
+  void TearDown() override {
+    scoped_.reset();
+    platform::SetCurrentFolder(oldCurrent_);
+    platform::SetProgramFolder("");
+  }
+
+  // The target folder chosen as the user does it, then the package selected.
+  void Choose(workflow::ConvertWorkflow& wf, const std::string& package) {
+    wf.FormActivate();
+    wf.SelectTargetFolder(maps);
+    if (platform::DirectoryExists(package))
+      wf.SelectSourceFolder(package);
+    else
+      wf.SelectPackageFile(package);
+  }
+
+  // Every regular file under folder, as relative paths.
+  static std::vector<std::string> Tree(const std::string& folder, const std::string& sub = "");
+
+  vvtest::TempDir tmp;
+  std::string prog, maps, input;
+  FakeView view;
+  platform::RecordingPrompter prompter;
+
+ private:
+  std::string oldCurrent_;
+  std::unique_ptr<platform::ScopedPrompter> scoped_;
+};
+
+// A ZIP package written with libarchive.
+void WriteZip(const std::string& path, const Files& files);
+// The files of map "desert": VKB, info with 4 players, scar, loading image and five images.
+Files DesertFiles(const std::string& base = "desert");
+// Runs a program with arguments in folder and returns its exit code.
+int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
+        const std::string& outputFile = "");
+
+}  // namespace wftest
