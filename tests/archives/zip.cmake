@@ -3,5 +3,18 @@
 vv_add_test(zip_tests
   ${CMAKE_CURRENT_LIST_DIR}/zip_directory_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_extract_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zip_corpus_test.cpp
   LIBS vv_zip ZLIB::ZLIB)
 add_dependencies(zip_tests unzdll_standin)
+
+# A fake unzip library that records the parameter block, under the Windows name in a folder of
+# its own (reached through DllDirectory).
+set(VV_FAKE_UNZDLL_DIR ${CMAKE_BINARY_DIR}/tests/bin/fake-unzdll)
+add_library(zip_fake_unzdll MODULE ${CMAKE_CURRENT_LIST_DIR}/zip_fake_unzdll.cpp)
+set_target_properties(zip_fake_unzdll PROPERTIES
+  PREFIX "" OUTPUT_NAME UnzDll SUFFIX ".dll"
+  LIBRARY_OUTPUT_DIRECTORY ${VV_FAKE_UNZDLL_DIR})
+target_include_directories(zip_fake_unzdll PRIVATE ${PROJECT_SOURCE_DIR})
+vv_add_test(zip_params_tests ${CMAKE_CURRENT_LIST_DIR}/zip_params_test.cpp LIBS vv_zip ZLIB::ZLIB)
+target_compile_definitions(zip_params_tests PRIVATE VV_FAKE_UNZDLL_DIR="${VV_FAKE_UNZDLL_DIR}")
+add_dependencies(zip_params_tests zip_fake_unzdll)

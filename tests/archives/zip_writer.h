@@ -25,6 +25,14 @@ struct ZipEntry {
   uint16_t dosDate = (40 << 9) | (6 << 5) | 15;  // 2020-06-15
 };
 
+inline ZipEntry FileEntry(const std::string& name, const std::string& data, bool deflate = false) {
+  ZipEntry e;
+  e.name = name;
+  e.data = data;
+  e.deflate = deflate;
+  return e;
+}
+
 inline ZipEntry SymlinkEntry(const std::string& name, const std::string& target) {
   ZipEntry e;
   e.name = name;
