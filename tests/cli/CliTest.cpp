@@ -1,0 +1,71 @@
+// The command-line front end: its output, exit codes and use of the settings file.
+#include <sys/stat.h>
+
+#include "WorkflowFixture.h"
+
+namespace wftest {
+namespace {
+
+class CliTest : public WorkflowTest {
+ protected:
+  void SetUp() override {
+    WorkflowTest::SetUp();
+    // A copy, not a link: the program finds its folder through its own resolved path.
+    cli = prog + "/varevudov-cli";
+    vvtest::WriteFile(cli, vvtest::ReadFile(VV_CLI_PATH));
+    chmod(cli.c_str(), 0755);
+  }
+  int Cli(std::vector<std::string> args, const std::string& folder = "") {
+    args.insert(args.begin(), cli);
+    const int rc = RunProgram(args, folder.empty() ? tmp.path() : folder, tmp / "stdout");
+    output = vvtest::ReadFile(tmp / "stdout");
+    return rc;
+  }
+  bool Printed(const std::string& line) const {
+    return output.find("\n" + line + "\n") != std::string::npos ||
+           output.rfind(line + "\n", 0) == 0;
+  }
+  std::string cli, output;
+};
+
+TEST_F(CliTest, ConvertsAndStoresTheTarget) {
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ASSERT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 0) << output;
+  EXPECT_TRUE(platform::FileExists(maps + "/desert (4p).vka"));
+  EXPECT_EQ(vvtest::ReadFile(prog + "/rararudazudada.ini"), maps + "\r\n");
+  EXPECT_TRUE(Printed("< " + input + "/desert.zip > file selected for processing"));
+  EXPECT_TRUE(Printed("desert (4p).vka file created successfully"));
+  // The created-files list comes last.
+  const std::string tail =
+      "\n[ desert.zip ]\n   -> desert (4p).vka\n\n" + std::string(39, '-') + "\n\n";
+  EXPECT_EQ(output.substr(output.size() - tail.size()), tail);
+
+  // Next time the stored target serves, and relative paths are taken from the caller's folder.
+  WriteZip(input + "/hill.zip", DesertFiles("hill"));
+  EXPECT_EQ(Cli({"hill.zip"}, input), 0) << output;
+  EXPECT_TRUE(platform::FileExists(maps + "/hill (4p).vka"));
+}
+
+TEST_F(CliTest, ExitCodes) {
+  EXPECT_EQ(Cli({}), 2);
+  EXPECT_EQ(Cli({"--bogus", "x.zip"}), 2);
+  EXPECT_EQ(Cli({"--target"}), 2);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  EXPECT_EQ(Cli({input + "/desert.zip"}), 2) << "no target stored yet";
+  EXPECT_EQ(Cli({"--target", tmp / "missing", input + "/desert.zip"}), 2);
+
+  // Any failed package or map, or a path that is no package, gives 1; the rest still converts.
+  vvtest::WriteFile(input + "/broken.zip", "no zip");
+  vvtest::WriteFile(input + "/notes.txt", "text");
+  EXPECT_EQ(Cli({"--target", maps, input}), 1);
+  EXPECT_TRUE(platform::FileExists(maps + "/desert (4p).vka"));
+  EXPECT_EQ(Cli({"--target", maps, input + "/notes.txt"}), 1);
+  EXPECT_EQ(Cli({"--target", maps, input + "/nothing.zip"}), 1);
+
+  platform::DeleteFile(prog + "/archive.exe");
+  EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
+}
+
+}  // namespace
+}  // namespace wftest
