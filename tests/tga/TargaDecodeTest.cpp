@@ -315,3 +315,25 @@ TEST(TargaDecode, ImageTooLargeToHoldRaisesAndKeepsTheGraphic) {
   EXPECT_EQ(targa.Width(), 1);
   EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), A);
 }
+
+// Large bitmaps live in memory of their own; copies must outlive the graphic that decoded them.
+TEST(TargaDecode, LargeImageOutlivesItsDecoder) {
+  const uint16_t w = 1024, h = 1100;
+  std::string packets;
+  for (int r = 0; r < h; ++r)
+    packets += RunPacket(128, Px24(uint32_t(r))) + Repeat(RunPacket(128, Px24(A)), 7);
+  QImage copy;
+  {
+    TTarga targa;
+    Decode(targa, TrueColour(w, h, 24, packets, 10).Bytes());
+    copy = targa.Bitmap();
+    TTarga other;
+    other.CopyFrom(&targa);
+    EXPECT_TRUE(other.Equals(targa));
+  }
+  EXPECT_EQ(Rgb(copy, 0, h - 1), 0u);
+  EXPECT_EQ(Rgb(copy, 5, 0), uint32_t(h - 1));
+  EXPECT_EQ(Rgb(copy, w - 1, 0), A);
+  copy.setPixel(0, 0, 0xFF123456u);
+  EXPECT_EQ(Rgb(copy, 0, 0), 0x123456u);
+}
