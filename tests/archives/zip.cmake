@@ -18,3 +18,7 @@ target_include_directories(zip_fake_unzdll PRIVATE ${PROJECT_SOURCE_DIR})
 vv_add_test(zip_params_tests ${CMAKE_CURRENT_LIST_DIR}/zip_params_test.cpp LIBS vv_zip ZLIB::ZLIB)
 target_compile_definitions(zip_params_tests PRIVATE VV_FAKE_UNZDLL_DIR="${VV_FAKE_UNZDLL_DIR}")
 add_dependencies(zip_params_tests zip_fake_unzdll)
+
+vv_add_test(zip_progress_tests ${CMAKE_CURRENT_LIST_DIR}/zip_progress_test.cpp
+  LIBS vv_zip_widgets ZLIB::ZLIB)
+add_dependencies(zip_progress_tests unzdll_standin)
