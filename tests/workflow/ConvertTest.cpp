@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "WorkflowFixture.h"
+#include "rar_writer.h"
 
 namespace wftest {
 namespace {
@@ -97,6 +98,32 @@ TEST_F(ConvertTest, ZipPackageBecomesOneVkaWithEveryFile) {
   EXPECT_EQ(Unpacked(maps + "/desert (4p).vka"), expectedFiles);
   EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
   ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, RarPackageWithSubfoldersIsExtractedFlatAndConverted) {
+  if (!platform::FileExists(prog + "/libunrar-standin.so"))
+    GTEST_SKIP() << "the unrar stand-in is not built";
+  std::vector<rartest::Item> items;
+  for (const auto& [name, data] : DesertFiles()) items.push_back({"Desert Map/" + name, data});
+  rartest::SaveVolumes(rartest::WriteRar4(items), input, "desert");
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.rar");
+  view.progress.clear();
+  wf.RunConversion();
+  ASSERT_GE(view.progress.size(), 2u);
+  EXPECT_EQ(view.progress[0], "Extracting rar file. Please wait...");
+  EXPECT_EQ(view.progress[1], "Done!");
+  EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_EQ(view.created[1], "[ desert.rar ]");
+  EXPECT_EQ(Unpacked(maps + "/desert (4p).vka").size(), 9u);
+  ExpectWorkAreaGone();
+
+  // A RAR package that cannot be opened is logged and counted.
+  vvtest::WriteFile(input + "/bad.rar", "Rar! but not really");
+  Choose(wf, input + "/bad.rar");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged("Error - " + input + "/bad.rar failed to open"));
+  EXPECT_TRUE(Logged("error - bad.rar : the package could not be extracted !"));
 }
 
 TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
