@@ -20,13 +20,23 @@ std::string FromQt(const QString& path) {
   return QFile::encodeName(path).toStdString();
 }
 
+// A standard location may not have been made yet: its nearest existing ancestor stands in.
+std::string ExistingFolder(const std::string& folder) {
+  if (folder.empty()) return {};
+  std::string existing = platform::ExcludeTrailingPathDelimiter(platform::ResolvePath(folder));
+  while (!platform::DirectoryExists(existing)) {
+    const std::string parent = platform::ExtractFileDir(existing);
+    if (parent.empty() || parent == existing) return {};
+    existing = parent;
+  }
+  return existing;
+}
+
 }  // namespace
 
 FolderPickerDialog::FolderPickerDialog(const FolderDialogRequest& request)
     : QFileDialog(request.owner, ToQt(request.title)),
-      root_(request.root.empty()
-                ? std::string()
-                : platform::ExcludeTrailingPathDelimiter(platform::ResolvePath(request.root))),
+      root_(ExistingFolder(request.root)),
       validate_((request.flags & BIF_VALIDATE) != 0) {
   // Qt's own widgets, so the status line and the validation below are ours to add.
   setOption(QFileDialog::DontUseNativeDialog, true);

@@ -79,7 +79,7 @@ TEST_F(RunCommand, ProgramRunsDirectlyAndCanBeLeftRunning) {
   EXPECT_EQ(Recorded(), "a b\nc\n--\n");
 
   ASSERT_TRUE(platform::RunCommandLine("archive.exe later", false));
-  for (int i = 0; i < 250 && Recorded().find("later") == std::string::npos; ++i)
+  for (int i = 0; i < 250 && Recorded().find("later\n--\n") == std::string::npos; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(Recorded(), "a b\nc\n--\nlater\n--\n");
 }

@@ -208,6 +208,11 @@ TEST_F(QtFolderDialogTest, ChoiceOutsideTheRootIsRefusedAndEditBoxFollowsItsFlag
   EXPECT_EQ(QDir(picker.directory()).absolutePath().toStdString(), dir / "Maps");
   EXPECT_TRUE(NameEdit(picker)->isHidden());
 
+  // A root not made yet starts at its nearest existing ancestor.
+  request.root = dir / "maps/not/yet";
+  FolderPickerDialog pending(request);
+  EXPECT_EQ(QDir(pending.directory()).absolutePath().toStdString(), dir / "Maps");
+
   picker.selectFile(QString::fromStdString(dir.path()));
   EXPECT_EQ(picker.ChosenFolder(), "");
   picker.selectFile(QString::fromStdString(dir / "Maps/Desert"));
