@@ -65,7 +65,8 @@ FolderPickerDialog::FolderPickerDialog(const FolderDialogRequest& request)
 }
 
 void FolderPickerDialog::SelectInitialFolder(const std::string& folder) {
-  const std::string resolved = platform::ResolvePath(folder);
+  const std::string resolved =
+      platform::ExcludeTrailingPathDelimiter(platform::ResolvePath(folder));
   if (!platform::DirectoryExists(resolved) || !InsideRoot(resolved)) return;
   const QFileInfo info(ToQt(resolved));
   if (info.isRoot()) {

@@ -150,7 +150,7 @@ class QtFolderDialogTest : public ::testing::Test {
 
 TEST_F(QtFolderDialogTest, OpensWithTheInitialFolderSelectedFoundIgnoringCase) {
   FolderDialogRequest request;
-  request.initialFolder = dir / "maps";
+  request.initialFolder = dir / "maps/";
   FolderPickerDialog picker(request);
   EXPECT_EQ(QDir(picker.directory()).absolutePath().toStdString(), dir.path());
   EXPECT_EQ(picker.ChosenFolder(), dir / "Maps");
