@@ -7,8 +7,8 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
+#include <sstream>
 
 #include "TargaTestUtil.h"
 #include "TestSupport.h"
@@ -30,31 +30,43 @@ std::string CorpusDir() {
   return vvtest::TestDataDir() + "/tga";
 }
 
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  return first == std::string::npos ? "" : s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// The text between the first pair of backticks after `from`.
+std::string Quoted(const std::string& line, size_t from = 0) {
+  const size_t open = line.find('`', from);
+  const size_t close = open == std::string::npos ? open : line.find('`', open + 1);
+  return close == std::string::npos ? "" : line.substr(open + 1, close - open - 1);
+}
+
 std::vector<Entry> ReadManifest() {
   std::ifstream in(vvtest::TestDataDir() + "/MANIFEST.md");
   std::map<std::string, Entry> byName;
   std::vector<std::string> order;
-  // | `name` | src | type | WxH | bpp | desc | cmap | id | expected | ...
-  const std::regex row(
-      R"(^\| `([^`]+\.tga)` \| \w+ \| \d+ \| (\d+)x(\d+) \| (\d+) \| \w+ \| ([^|]+) \| \d+ \| (decode|REJECT) \|)");
-  const std::regex file(R"(^- \*\*`([^`]+\.tga)`\*\*)");
-  const std::regex hash(R"(^\s+- rgb `([0-9a-f]{64})`)");
   std::string line, current;
-  std::smatch m;
   while (std::getline(in, line)) {
-    if (std::regex_search(line, m, row)) {
-      Entry& e = byName[m[1]];
-      e.name = m[1];
-      e.width = std::stoi(m[2]);
-      e.height = std::stoi(m[3]);
-      e.bpp = std::stoi(m[4]);
-      e.cmap = m[5];
-      e.decode = m[6] == "decode";
+    if (line.starts_with("| `") && line.find(".tga`") != std::string::npos) {
+      // | `name` | src | type | WxH | bpp | desc | cmap | id | expected | sha |
+      std::vector<std::string> cells;
+      std::stringstream row(line);
+      for (std::string cell; std::getline(row, cell, '|');) cells.push_back(Trimmed(cell));
+      if (cells.size() < 10) continue;
+      Entry& e = byName[Quoted(cells[1])];
+      e.name = Quoted(cells[1]);
+      const size_t x = cells[4].find('x');
+      e.width = std::stoi(cells[4].substr(0, x));
+      e.height = std::stoi(cells[4].substr(x + 1));
+      e.bpp = std::stoi(cells[5]);
+      e.cmap = cells[7];
+      e.decode = cells[9] == "decode";
       order.push_back(e.name);
-    } else if (std::regex_search(line, m, file)) {
-      current = m[1];
-    } else if (!current.empty() && std::regex_search(line, m, hash)) {
-      byName[current].rgbSha256 = m[1];
+    } else if (line.starts_with("- **`")) {
+      current = Quoted(line);
+    } else if (!current.empty() && line.find("- rgb `") != std::string::npos) {
+      byName[current].rgbSha256 = Quoted(line, line.find("- rgb `"));
       current.clear();
     }
   }
