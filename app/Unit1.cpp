@@ -10,7 +10,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextBlock>
+#include <QTimer>
 #include <QWindow>
 
 #include "app/Banner.h"
@@ -101,6 +103,10 @@ void TMemo::Add(const std::string& line) {
   if (LineCount() == 0) {
     setPlainText(ToQ(line));
     oneEmptyLine_ = line.empty();
+  } else if (document()->isEmpty()) {
+    // The one empty line becomes the first of two.
+    setPlainText(QLatin1Char('\n') + ToQ(line));
+    oneEmptyLine_ = false;
   } else {
     appendPlainText(ToQ(line));
     oneEmptyLine_ = false;
@@ -227,7 +233,9 @@ void TForm1::FormShow() {
 }
 
 void TForm1::FormActivate() {
-  if (closing_) return;
+  // Inside a run (the map image window handing the focus back, a box of the archive readers)
+  // an activation neither resets the state nor checks: the run's own end brings the next one.
+  if (closing_ || workflow_.IsRunning()) return;
   if (!workflow_.FormActivate()) {
     closing_ = true;
     close();
@@ -304,6 +312,14 @@ void TForm1::showEvent(QShowEvent* event) {
   shown_ = true;
   CentreOnScreen();
   Guarded([this] { FormShow(); });
+  activateWindow();
+  // Some window systems never activate a new window by themselves (no window manager, focus
+  // stealing prevention); the start-up activation, with its archive.exe check, must still run.
+  QTimer::singleShot(0, this, [this] {
+    if (activatedOnce_) return;
+    activatedOnce_ = true;
+    Guarded([this] { FormActivate(); });
+  });
 }
 
 void TForm1::NoteFocusWindow(QWindow* window) {
@@ -404,17 +420,28 @@ void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& m
   form2_->move(outer.x() + outer.width(), outer.y());
   form2_->resize(form2_->width(), outer.height() - frameHeight);
   form2_->show();
+  // A window shown for the first time learns its frame only now.
+  const int shownFrameHeight = form2_->frameGeometry().height() - form2_->height();
+  if (shownFrameHeight != frameHeight)
+    form2_->resize(form2_->width(), outer.height() - shownFrameHeight);
   form2_->raise();
   form2_->activateWindow();
   SetLabelText(form2_->Label1, mapName);
   form2_->TargaImage1->Targa()->LoadTargaFile(minimapPath);
-  // Drawn now: the archiver run that follows keeps the event loop away for a while.
+  // Drawn now, not when the event loop next runs: the conversion goes on at once. A window
+  // that has just been shown is drawn once the window system has exposed it, so its events are
+  // let through (no user input).
   form2_->repaint();
   repaint();
+  WhileWaiting();
 }
 
 void TForm1::CloseMapImageWindow() {
-  if (form2_) form2_->close();
+  if (!form2_ || !form2_->isVisible()) return;
+  const bool hadFocus = form2_->isActiveWindow();
+  form2_->close();
+  // The focus comes back to the main window, whatever the window system would pick.
+  if (hadFocus) activateWindow();
 }
 
 void TForm1::RecentreMainWindow() {

@@ -1,0 +1,163 @@
+// Whole Convert runs through the window: a ZIP package through the stand-ins to a VKA file,
+// with the map image window shown on the way, and the window kept painted but deaf meanwhile.
+#include <QCursor>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <sstream>
+
+#include "MainWindowFixture.h"
+#include "platform/Files.h"
+#include "tga/TargaImageControl.h"
+
+namespace {
+
+using guitest::MainWindowTest;
+using guitest::Settle;
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Whether want appears in lines in this order (other lines may come between).
+bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& want) {
+  size_t next = 0;
+  for (const std::string& line : lines)
+    if (next < want.size() && line == want[next]) ++next;
+  return next == want.size();
+}
+
+std::map<std::string, std::string> DesertPackage(const std::string& info) {
+  return {{"desert.vkb", "scenario"},
+          {"desert.info", info},
+          {"desert.scar", "-- script"},
+          {"Desert.tga", guitest::Tga(8, 8)},
+          {"desert_mm.tga", guitest::Tga(300, 200)},
+          {"desert_map_base.tga", guitest::Tga(4, 4)}};
+}
+
+// Records what the map image window looked like when its image was first painted.
+class FirstPaint : public QObject {
+ public:
+  FirstPaint(TForm1& main, TForm2& map) : main_(main), map_(map) {
+    map.TargaImage1->installEventFilter(this);
+  }
+  bool seen = false;
+  QRect mainFrame, mapFrame;
+  QString mapName;
+  QSize imageSize;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !seen) {
+      seen = true;
+      mainFrame = main_.frameGeometry();
+      mapFrame = map_.frameGeometry();
+      mapName = map_.Label1->text();
+      imageSize = map_.TargaImage1->size();
+      // The map window took the focus; its handing back within the run must not reset the run.
+      main_.FormActivate();
+    }
+    return false;
+  }
+
+ private:
+  TForm1& main_;
+  TForm2& map_;
+};
+
+TEST_F(MainWindowTest, ConvertsAZipPackageShowingItsMinimap) {
+  if (!platform::FileExists(folder / "libUnzDll-standin.so")) GTEST_SKIP() << "no unzip stand-in";
+  Start();
+  const std::string package = work / "desert.zip";
+  const std::string target = work / "maps";
+  ASSERT_TRUE(platform::CreateDir(target));
+  guitest::WriteZip(package, DesertPackage("HeaderInfo\r\nMaxPlayers = 4,\r\n"));
+  ChooseFolder(form->SelectVKAFolder, target);
+  ChooseFile(package);
+  ASSERT_TRUE(form->Convert->isEnabled());
+  form->Button2->click();
+
+  FirstPaint paint(*form, *form2);
+  form->Convert->click();
+
+  ASSERT_TRUE(paint.seen) << form->Memo1->Lines();
+  EXPECT_EQ(paint.mainFrame.topLeft(), QPoint(10, 10));
+  EXPECT_EQ(paint.mapFrame.topLeft(), QPoint(10 + paint.mainFrame.width(), 10));
+  EXPECT_EQ(paint.mapFrame.height(), paint.mainFrame.height());
+  EXPECT_EQ(paint.mapName, "desert");
+  EXPECT_EQ(paint.imageSize, QSize(300, 200));
+
+  EXPECT_TRUE(platform::FileExists(target + "/desert (4p).vka"));
+  EXPECT_FALSE(platform::DirectoryExists(folder / "$$$"));
+  EXPECT_EQ(
+      form->Memo2->Lines(),
+      "\n[ desert.zip ]\n   -> desert (4p).vka\n\n---------------------------------------\n\n");
+  const std::vector<std::string> log = SplitLines(form->Memo1->Lines());
+  std::vector<std::string> want = {
+      "Extracting zip file. Please wait...",
+      "Done!",
+      "files move to folder ok",
+      "$tmp$.txt file created ok",
+      "$$$.bat file created ok",
+      "Creating desert (4p).vka file. Please wait...",
+      "desert (4p).vka file created successfully",
+      "",
+      "========================= Process Completed ! =========================",
+      ""};
+  for (const std::string& line : workflow::ConvertWorkflow::HelpText()) want.push_back(line);
+  EXPECT_TRUE(InOrder(log, want)) << form->Memo1->Lines();
+  for (const std::string& line : log) EXPECT_FALSE(line.ends_with(" !")) << line;
+
+  // The run hands the window back: map window closed, main window centred, browse buttons and
+  // cursor back, Convert off until the next choice.
+  Settle();
+  EXPECT_FALSE(form2->isVisible());
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_LE(std::abs(form->frameGeometry().center().x() - screen.center().x()), 1);
+  EXPECT_LE(std::abs(form->frameGeometry().center().y() - screen.center().y()), 1);
+  EXPECT_TRUE(form->BrowseMapFile->isEnabled());
+  EXPECT_TRUE(form->BrowseFolderToProcess->isEnabled());
+  EXPECT_FALSE(form->Convert->isEnabled());
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(form->Label7->text().toStdString(), target);
+}
+
+TEST_F(MainWindowTest, AFailedRunStillHandsTheWindowBack) {
+  Start();
+  const std::string package = work / "broken.zip";
+  vvtest::WriteFile(package, "PK\x03\x04 not really a zip");
+  ChooseFolder(form->SelectVKAFolder, work.path());
+  ChooseFile(package);
+  form->Convert->click();
+  Settle();
+  EXPECT_TRUE(form->BrowseMapFile->isEnabled());
+  EXPECT_TRUE(form->BrowseFolderToProcess->isEnabled());
+  EXPECT_FALSE(form->Convert->isEnabled());
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_FALSE(platform::DirectoryExists(folder / "$$$"));
+  EXPECT_TRUE(InOrder(SplitLines(form->Memo1->Lines()),
+                      {"========================= Process Completed ! ========================="}));
+}
+
+TEST_F(MainWindowTest, WaitingForTheArchiverKeepsTheWindowPainted) {
+  Start();
+  int paints = 0;
+  struct Counter : QObject {
+    int& n;
+    explicit Counter(int& n) : n(n) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++n;
+      return false;
+    }
+  } counter(paints);
+  form->Label7->installEventFilter(&counter);
+  form->SetTargetCaption("changed while waiting");
+  form->WhileWaiting();
+  EXPECT_GT(paints, 0);
+}
+
+}  // namespace

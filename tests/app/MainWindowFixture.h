@@ -1,0 +1,53 @@
+#pragma once
+// A main window and its map image window over a private program folder, with every dialog and
+// box answered from a script.
+#include <QPushButton>
+#include <memory>
+
+#include "GuiTestSupport.h"
+#include "app/OpenDialog.h"
+#include "app/Unit1.h"
+#include "app/Unit2.h"
+#include "platform/Prompter.h"
+#include "shell/folderBrowse.h"
+
+namespace guitest {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  explicit MainWindowTest(bool withArchiver = true) : folder(withArchiver) {}
+
+  void Start() {
+    form = std::make_unique<TForm1>();
+    form2 = std::make_unique<TForm2>();
+    form->SetMapImageWindow(form2.get());
+    form->show();
+    Settle();
+  }
+
+  // Scripts the next file dialog to answer with path.
+  void ChooseFile(const std::string& path) {
+    files.answers.push_back(path);
+    form->BrowseMapFile->click();
+  }
+  // Scripts the next folder picker to answer with path.
+  void ChooseFolder(QAbstractButton* button, const std::string& path) {
+    folders.answers.push_back(FolderDialogChoice{path, path});
+    button->click();
+  }
+
+  workflow::ConvertState& State() { return form->Workflow().State(); }
+
+  ProgramFolder folder;
+  vvtest::TempDir work;  // packages, target folders
+  platform::RecordingPrompter prompter;
+  platform::ScopedPrompter usePrompter{prompter};
+  RecordingFileOpenDialog files;
+  ScopedFileOpenDialog useFiles{files};
+  RecordingFolderDialog folders;
+  ScopedFolderDialog useFolders{folders};
+  std::unique_ptr<TForm1> form;
+  std::unique_ptr<TForm2> form2;
+};
+
+}  // namespace guitest
