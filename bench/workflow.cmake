@@ -9,5 +9,5 @@ set_target_properties(make-packages peak-memory PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 add_custom_target(workflow_bench
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-bench ${CMAKE_BINARY_DIR}
-  DEPENDS make-packages peak-memory varevudov-cli archiver
+  DEPENDS make-packages peak-memory varevudov-cli archiver unzdll_standin unrar-standin
   USES_TERMINAL)

@@ -169,7 +169,9 @@ TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
 
 TEST_F(ConvertTest, FolderRunSkipsWhatIsNoPackageAndGoesOnAfterBrokenOne) {
   WriteZip(input + "/desert.zip", DesertFiles());
-  WriteZip(input + "/hill.ZIP", DesertFiles("hill"));
+  Files inFolder;  // a ZIP package is extracted flat as well
+  for (const auto& [name, data] : DesertFiles("hill")) inFolder.push_back({"Hill/" + name, data});
+  WriteZip(input + "/hill.ZIP", inFolder);
   vvtest::WriteFile(input + "/readme.txt", "text");
   vvtest::WriteFile(input + "/broken.zip", "PK\x03\x04 this is no zip archive at all");
   platform::CreateDir(input + "/sub");
