@@ -10,10 +10,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTextBlock>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 
 #include "app/Banner.h"
 #include "app/Unit2.h"
@@ -30,12 +32,6 @@ QString ToQ(const std::string& s) {
 }
 std::string FromQ(const QString& s) {
   return s.toLocal8Bit().toStdString();
-}
-
-QFont FormFont(int pixelSize) {
-  QFont font(QStringLiteral("Tahoma"));
-  font.setPixelSize(pixelSize);
-  return font;
 }
 
 QLabel* MakeLabel(QWidget* parent, int left, int top, const char* text) {
@@ -111,7 +107,10 @@ void TMemo::Add(const std::string& line) {
     appendPlainText(ToQ(line));
     oneEmptyLine_ = false;
   }
+  // The new line in view, scrolled to its start as a list of lines shows it.
   moveCursor(QTextCursor::End);
+  moveCursor(QTextCursor::StartOfBlock);
+  horizontalScrollBar()->setValue(0);
 }
 
 void TMemo::ClearLines() {
@@ -138,7 +137,7 @@ TForm1::TForm1(QWidget* parent)
       BrowseForFolder1(this),
       workflow_(*this) {
   setWindowTitle(QString::fromLatin1(kCaption));
-  setFont(FormFont(11));
+  setFont(TahomaFont(11));
   setFixedSize(640, 745);
   CreateControls();
 
@@ -172,7 +171,7 @@ void TForm1::CreateControls() {
   Label2 = MakeLabel(Panel1, 368, 24, "Ironvale");
   Label3 = MakeLabel(Panel1, 338, 56, "VKA and VKB Veve Varevudov");
   for (QLabel* label : {Label2, Label3}) {
-    label->setFont(FormFont(16));
+    label->setFont(TahomaFont(16));
     label->adjustSize();
   }
   Label6 = MakeLabel(Panel1, 412, 93, "Version 1.1");
@@ -196,6 +195,8 @@ void TForm1::CreateControls() {
 
   showmapimage = new QCheckBox(QStringLiteral("Show map image"), this);
   showmapimage->setGeometry(16, 328, 97, 17);
+  // The box was sized for Tahoma's narrow text; a wider font or indicator must not cut it off.
+  showmapimage->resize(std::max(97, showmapimage->sizeHint().width()), 17);
   showmapimage->setCursor(Qt::PointingHandCursor);
   showmapimage->setChecked(true);
 

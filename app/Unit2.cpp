@@ -7,17 +7,17 @@
 
 #include "tga/TargaImageControl.h"
 
-namespace {
-QFont Tahoma(int pixelSize) {
-  QFont font(QStringLiteral("Tahoma"));
+QFont TahomaFont(int pixelSize) {
+  QFont font;
+  font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Nimbus Sans"),
+                    QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
   font.setPixelSize(pixelSize);
   return font;
 }
-}  // namespace
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Map Image"));
-  setFont(Tahoma(11));
+  setFont(TahomaFont(11));
   resize(489, 520);
   // Closing it only hides it; the program ends with the main window alone.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -36,7 +36,7 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   Label1 = new QLabel(content_);
   Label1->setTextFormat(Qt::PlainText);
-  Label1->setFont(Tahoma(13));
+  Label1->setFont(TahomaFont(13));
   Label1->setForegroundRole(QPalette::WindowText);
   Label1->move(8, 0);
   Label1->adjustSize();

@@ -29,3 +29,16 @@ target_link_libraries(vv_gui PUBLIC vv_workflow vv_shell_widgets vv_tga_widgets 
 
 add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(varevudov PRIVATE vv_gui)
+
+# The program is of no use without the archiver and the stand-in libraries beside it.
+foreach(companion archiver unzdll_standin unrar-standin)
+  if(TARGET ${companion})
+    add_dependencies(varevudov ${companion})
+  endif()
+endforeach()
+
+# scripts/screenshot's driver: the two windows converting a sample under Xvfb, photographed.
+add_executable(varevudov-screenshot EXCLUDE_FROM_ALL
+  ${CMAKE_CURRENT_SOURCE_DIR}/screenshot/ScreenshotMain.cpp)
+target_link_libraries(varevudov-screenshot PRIVATE vv_gui)
+add_dependencies(varevudov-screenshot varevudov)

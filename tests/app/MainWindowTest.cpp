@@ -69,7 +69,6 @@ TEST_F(MainWindowTest, ControlsSitWhereTheFormPutsThem) {
        {11, 272, 75, 25},
        "Select...",
        "Browse and select a folder to place converted VKA files"},
-      {form->showmapimage, {16, 328, 97, 17}, "Show map image", ""},
       {form->Memo1, {9, 376, 416, 321}, nullptr, ""},
       {form->Memo2, {440, 376, 193, 321}, nullptr, ""},
       {form->Button2, {8, 704, 75, 25}, "Clear", "Clears display above"},
@@ -85,6 +84,11 @@ TEST_F(MainWindowTest, ControlsSitWhereTheFormPutsThem) {
       EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
     }
   }
+  // The check box grows only where the font's text would not fit its 97 pixels.
+  const QRect box = form->showmapimage->geometry();
+  EXPECT_EQ(box, QRect(16, 328, std::max(97, form->showmapimage->sizeHint().width()), 17));
+  EXPECT_EQ(form->showmapimage->text(), "Show map image");
+  EXPECT_EQ(form->showmapimage->cursor().shape(), Qt::PointingHandCursor);
   const std::pair<QLabel*, QPoint> labels[] = {
       {form->Label2, {368, 24}},  {form->Label3, {338, 56}},  {form->Label6, {412, 93}},
       {form->Label4, {392, 140}}, {form->Label1, {14, 244}},  {form->Label8, {93, 277}},
