@@ -324,17 +324,16 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::NoteFocusWindow(QWindow* window) {
-  if (!window || window == currentFocusWindow_) return;
-  previousFocusWindow_ = currentFocusWindow_;
-  currentFocusWindow_ = window;
+  // Null is a focus outside the program: coming back from there is no activation of ours.
+  if (window == windowHandle() && focusWindow_ != window) cameFrom_ = focusWindow_;
+  focusWindow_ = window;
 }
 
 void TForm1::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::ActivationChange || !isActiveWindow()) return;
   // The focus-window notice may come before or after this event.
-  QWindow* came = currentFocusWindow_ == windowHandle() ? previousFocusWindow_.data()
-                                                        : currentFocusWindow_.data();
+  QWindow* came = focusWindow_ == windowHandle() ? cameFrom_.data() : focusWindow_.data();
   if (!activatedOnce_ || IsFormWindow(came)) {
     activatedOnce_ = true;
     Guarded([this] { FormActivate(); });

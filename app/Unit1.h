@@ -119,7 +119,8 @@ class TForm1 : public QWidget, public workflow::View {
   bool shown_ = false;
   bool activatedOnce_ = false;
   bool closing_ = false;
-  // The window that held the focus last before the current one (ours or a dialog of ours).
-  QPointer<QWindow> previousFocusWindow_;
-  QPointer<QWindow> currentFocusWindow_;
+  // The program's focus window (null: another program has the focus), and the one the focus
+  // came from when it last moved to the main window.
+  QPointer<QWindow> focusWindow_;
+  QPointer<QWindow> cameFrom_;
 };

@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, AFailingHandlerIsReportedInABox) {
   EXPECT_EQ(form->Label7->text().toStdString(), work.path());
 }
 
-TEST_F(MainWindowTest, ComingBackFromTheMapWindowResetsComingBackFromADialogDoesNot) {
+TEST_F(MainWindowTest, OnlyComingBackFromTheMapWindowResetsTheState) {
   Start();
   vvtest::WriteFile(work / "a.zip", "PK");
   ChooseFile(work / "a.zip");
@@ -256,7 +256,17 @@ TEST_F(MainWindowTest, ComingBackFromTheMapWindowResetsComingBackFromADialogDoes
   EXPECT_TRUE(form->isActiveWindow());
   EXPECT_EQ(State().SelectMode, 1);
 
+  // Via another program (the focus leaves ours, then comes back to the main window): no reset.
   form2->show();
+  form2->activateWindow();
+  Settle();
+  ASSERT_TRUE(form2->isActiveWindow());
+  emit qApp->focusWindowChanged(nullptr);
+  form->activateWindow();
+  Settle();
+  EXPECT_TRUE(form->isActiveWindow());
+  EXPECT_EQ(State().SelectMode, 1);
+
   form2->activateWindow();
   Settle();
   ASSERT_TRUE(form2->isActiveWindow());
