@@ -72,60 +72,57 @@ Files MapFiles(const std::string& name, int players, int imageSize, size_t vkbSi
   return files;
 }
 
-void WriteZip(const std::string& path, const Files& files, bool store = false) {
+archive* OpenZip(const std::string& path, bool store) {
   archive* a = archive_write_new();
   archive_write_set_format_zip(a);
   if (store) archive_write_set_format_option(a, "zip", "compression", "store");
   if (archive_write_open_filename(a, path.c_str()) != ARCHIVE_OK)
     throw std::runtime_error("cannot write " + path);
-  for (const auto& [name, data] : files) {
-    archive_entry* e = archive_entry_new();
-    archive_entry_set_pathname(e, name.c_str());
-    archive_entry_set_filetype(e, AE_IFREG);
-    archive_entry_set_perm(e, 0644);
-    archive_entry_set_size(e, static_cast<la_int64_t>(data.size()));
-    archive_entry_set_mtime(e, 1700000000, 0);
-    if (archive_write_header(a, e) != ARCHIVE_OK ||
-        archive_write_data(a, data.data(), data.size()) != static_cast<la_ssize_t>(data.size()))
-      throw std::runtime_error("cannot write " + path);
-    archive_entry_free(e);
-  }
+  return a;
+}
+
+void AddHeader(archive* a, const std::string& name, size_t size) {
+  archive_entry* e = archive_entry_new();
+  archive_entry_set_pathname(e, name.c_str());
+  archive_entry_set_filetype(e, AE_IFREG);
+  archive_entry_set_perm(e, 0644);
+  archive_entry_set_size(e, static_cast<la_int64_t>(size));
+  archive_entry_set_mtime(e, 1700000000, 0);
+  const int rc = archive_write_header(a, e);
+  archive_entry_free(e);
+  if (rc != ARCHIVE_OK) throw std::runtime_error(archive_error_string(a));
+}
+
+void AddData(archive* a, const std::string& data) {
+  if (archive_write_data(a, data.data(), data.size()) != static_cast<la_ssize_t>(data.size()))
+    throw std::runtime_error(archive_error_string(a));
+}
+
+void CloseZip(archive* a) {
   archive_write_close(a);
   archive_write_free(a);
 }
 
+void WriteZip(const std::string& path, const Files& files) {
+  archive* a = OpenZip(path, false);
+  for (const auto& [name, data] : files) {
+    AddHeader(a, name, data.size());
+    AddData(a, data);
+  }
+  CloseZip(a);
+}
+
 // One package with a VKB of the given size, written in chunks so the generator stays small too.
 void WriteBig(const std::string& path, size_t megabytes) {
-  archive* a = archive_write_new();
-  archive_write_set_format_zip(a);
-  archive_write_set_format_option(a, "zip", "compression", "store");
-  if (archive_write_open_filename(a, path.c_str()) != ARCHIVE_OK)
-    throw std::runtime_error("cannot write " + path);
-  Files small = MapFiles("giant", 8, 256, 0, 7);
-  small.erase(small.begin());
-  archive_entry* e = archive_entry_new();
-  archive_entry_set_pathname(e, "giant.vkb");
-  archive_entry_set_filetype(e, AE_IFREG);
-  archive_entry_set_perm(e, 0644);
-  archive_entry_set_size(e, static_cast<la_int64_t>(megabytes << 20));
-  archive_write_header(a, e);
-  archive_entry_free(e);
-  for (size_t i = 0; i < megabytes; ++i) {
-    const std::string chunk = Vkb(1 << 20, static_cast<uint32_t>(i));
-    archive_write_data(a, chunk.data(), chunk.size());
+  archive* a = OpenZip(path, true);
+  AddHeader(a, "giant.vkb", megabytes << 20);
+  for (size_t i = 0; i < megabytes; ++i) AddData(a, Vkb(1 << 20, static_cast<uint32_t>(i)));
+  Files companions = MapFiles("giant", 8, 256, 0, 7);
+  for (size_t i = 1; i < companions.size(); ++i) {
+    AddHeader(a, companions[i].first, companions[i].second.size());
+    AddData(a, companions[i].second);
   }
-  for (const auto& [name, data] : small) {
-    e = archive_entry_new();
-    archive_entry_set_pathname(e, name.c_str());
-    archive_entry_set_filetype(e, AE_IFREG);
-    archive_entry_set_perm(e, 0644);
-    archive_entry_set_size(e, static_cast<la_int64_t>(data.size()));
-    archive_write_header(a, e);
-    archive_write_data(a, data.data(), data.size());
-    archive_entry_free(e);
-  }
-  archive_write_close(a);
-  archive_write_free(a);
+  CloseZip(a);
 }
 
 void Samples(const std::string& folder) {

@@ -95,17 +95,6 @@ std::string RelativeTo(const std::string& rootReal, const std::string& file) {
   return full.substr(prefix.size());
 }
 
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t n = write(fd, p, size);
-    if (n < 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Appends one file's payload to out; fills sizes and CRC.
 bool AddPayload(int in, int out, Entry& entry) {
   std::vector<unsigned char> buffer(kChunk), packed(kChunk);

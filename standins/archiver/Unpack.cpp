@@ -29,16 +29,6 @@ bool ReadExact(int fd, void* data, size_t size, uint64_t offset) {
   return true;
 }
 
-bool WriteAll(int fd, const unsigned char* p, size_t size) {
-  while (size > 0) {
-    ssize_t n = write(fd, p, size);
-    if (n < 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 uint64_t Le(const unsigned char* p, int width) {
   uint64_t v = 0;
   for (int i = 0; i < width; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);

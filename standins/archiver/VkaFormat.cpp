@@ -1,5 +1,7 @@
 #include "VkaFormat.h"
 
+#include <unistd.h>
+
 #include <cstring>
 
 namespace vka {
@@ -114,6 +116,17 @@ bool SafeRelativePath(const std::string& path) {
     for (unsigned char c : part)
       if (c < 0x20 || c == 0x7F || c == '\\') return false;
     start = end + 1;
+  }
+  return true;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = write(fd, p, size);
+    if (n < 0) return false;
+    p += n;
+    size -= static_cast<size_t>(n);
   }
   return true;
 }

@@ -42,6 +42,9 @@ std::string EncodeHeader(uint64_t tableOffset, uint32_t count);
 // or ".." component, no backslash or control character.
 bool SafeRelativePath(const std::string& path);
 
+// Writes all of data to fd, going on after short writes.
+bool WriteAll(int fd, const void* data, size_t size);
+
 // Error output: "archive.exe: " + message.
 void Fail(const std::string& message);
 
