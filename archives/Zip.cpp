@@ -304,6 +304,9 @@ int GetDiskNumber(const std::string& path) {
 }
 
 bool AskForDisk(const std::string& path, int n) {
+  // Only a removable drive can take another disk; elsewhere the file is read as it is, rather
+  // than asking for a disk that can never arrive.
+  if (DriveTypeOf(path) != platform::DRIVE_REMOVABLE) return true;
   while (GetDiskNumber(path) != n) {
     const int answer = Ask("Insert [ Disk " + std::to_string(n) +
                                " ] of the Zip file into the floppy drive\nbefore pressing [ OK ] "

@@ -148,7 +148,7 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   std::string fields;
   PutVint(fields, (item.folder ? 1 : 0) | 2 | 4);
   PutVint(fields, item.data.size());
-  PutVint(fields, item.attributes);
+  PutVint(fields, item.folder && item.attributes == 0x20 ? 0x10 : item.attributes);
   Put32(fields, item.unixTime);
   Put32(fields, part.crc);
   PutVint(fields, (item.solid ? 0x40 : 0) | (uint64_t{item.dictionary & 15} << 10));

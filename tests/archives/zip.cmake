@@ -4,8 +4,26 @@ vv_add_test(zip_tests
   ${CMAKE_CURRENT_LIST_DIR}/zip_directory_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_extract_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/zip_corpus_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz.cpp
   LIBS vv_zip ZLIB::ZLIB)
 add_dependencies(zip_tests unzdll_standin)
+# The seeds the fuzz regression test writes, and where a fuzz run starts from.
+set(VV_ZIP_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/tests/zip-fuzz-seeds)
+target_compile_definitions(zip_tests PRIVATE VV_ZIP_FUZZ_SEEDS="${VV_ZIP_FUZZ_SEEDS}")
+
+# libFuzzer target for the directory reader (clang, -DVAREVUDOV_FUZZ=ON). Run by hand:
+#   zip_directory_fuzzer -max_total_time=600 <corpus> <build>/tests/zip-fuzz-seeds
+if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_executable(zip_directory_fuzzer
+    ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz_main.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz.cpp)
+  set_target_properties(zip_directory_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  target_include_directories(zip_directory_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(zip_directory_fuzzer PRIVATE vv_zip ZLIB::ZLIB)
+endif()
 
 # A fake unzip library that records the parameter block, under the Windows name in a folder of
 # its own (reached through DllDirectory).

@@ -270,6 +270,20 @@ TEST_F(ZipDirectory, DiskNumbersComeFromPkbackLabels) {
   EXPECT_EQ(ZipUnit::GetDiskNumber(path), 0);
 }
 
+TEST_F(ZipDirectory, SpannedArchiveOnAFixedDriveAsksForNoDisk) {
+  platform::RecordingPrompter prompter;  // would answer OK for ever
+  platform::ScopedPrompter scope(prompter);
+  ZipLayout layout;
+  layout.thisDisk = 1;
+  vvtest::WriteFile(dir / "span.zip", BuildZip(TwoEntries(), layout));
+  zip.SetZipFileName(dir / "span.zip");
+  EXPECT_TRUE(prompter.messages.empty());
+  EXPECT_EQ(zip.Directory().size(), 2u);
+  EXPECT_EQ(zip.Extract(), 0);
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].flags, platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
 // A spanned archive on a simulated removable drive: the prompts swap the "disk" in the drive.
 class SpannedDisks : public ZipDirectory {
  protected:
