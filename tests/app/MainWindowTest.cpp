@@ -154,6 +154,9 @@ TEST_F(MainWindowTest, SettingsFileGivesTheTargetAndPanesCountLikeLineLists) {
   EXPECT_EQ(form->Memo2->Lines(), "again\n");
   EXPECT_EQ(State().SelectMode, 1);
   EXPECT_TRUE(form->Convert->isEnabled());
+
+  form->Button1->click();
+  EXPECT_FALSE(form->isVisible());
 }
 
 class WithoutArchiverTest : public MainWindowTest {

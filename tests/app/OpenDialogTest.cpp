@@ -41,20 +41,4 @@ TEST(OpenDialog, QtDialogShowsPackagesOfAnyCaseAndHidesTheRest) {
   EXPECT_EQ(shown, (QSet<QString>{"lower.zip", "UPPER.ZIP", "Mixed.Rar", "map.vka"}));
 }
 
-TEST(OpenDialog, TOpenDialogKeepsTheLastChoiceThroughACancel) {
-  RecordingFileOpenDialog recording;
-  ScopedFileOpenDialog use(recording);
-  recording.answers = {std::string("/maps/a.zip"), std::nullopt};
-  TOpenDialog dialog;
-  dialog.SetFilter("F|*.zip");
-  dialog.SetInitialDir("/maps");
-  EXPECT_TRUE(dialog.Execute());
-  EXPECT_EQ(dialog.FileName(), "/maps/a.zip");
-  EXPECT_FALSE(dialog.Execute());
-  EXPECT_EQ(dialog.FileName(), "/maps/a.zip");
-  ASSERT_EQ(recording.requests.size(), 2u);
-  EXPECT_EQ(recording.requests[0].filter, "F|*.zip");
-  EXPECT_EQ(recording.requests[0].initialDir, "/maps");
-}
-
 }  // namespace
