@@ -341,11 +341,6 @@ void TRAR::ProcessHeader() {
 bool TRAR::Extract(const std::string& destination, bool fullPaths,
                    const std::vector<std::string>* selection) {
   AssertArchiveExists(archiveInformation_.fileName_, kExtractAssertLine);
-  // Without a library there are no entry points to call.
-  if (!library_) {
-    ReportError(kNotLoaded, roInitArchive);
-    return false;
-  }
   abort_ = false;
   if (!OpenArchive(true) || abort_) return false;
 

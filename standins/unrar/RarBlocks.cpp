@@ -515,6 +515,8 @@ int ScanVolume(const std::string& path, VolumeInfo& out) {
   struct stat st {};
   if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERAR_EOPEN;
   out.fileSize = static_cast<uint64_t>(st.st_size);
+  out.device = static_cast<uint64_t>(st.st_dev);
+  out.inode = static_cast<uint64_t>(st.st_ino);
   uint64_t at = 0;
   if (!FindSignature(fd.get(), out.fileSize, at, out.format)) return ERAR_BAD_ARCHIVE;
   return out.format == RarFormat::Rar4 ? ScanRar4(fd.get(), at + 7, out)

@@ -44,6 +44,8 @@ enum class VolumeEnd { EndBlock, EndOfFile, Broken, EncryptedHeaders, Truncated 
 
 struct VolumeInfo {
   std::string path;
+  std::string expectedPath;  // the name the volume was looked for under (path may be an answer)
+  uint64_t device = 0, inode = 0;
   RarFormat format = RarFormat::Rar4;
   unsigned archiveFlags = 0;  // ROADF_* bits
   std::vector<FileEntry> entries;

@@ -69,6 +69,7 @@ class Archive : public VolumeSource {
   bool passwordKnown = false;
 
  private:
+  bool IsKnownVolume(const VolumeInfo& volume) const;
   bool AskVolume(std::string& name);
   bool NotifyVolume(const std::string& name);
   int PasswordCode();
@@ -98,18 +99,31 @@ int Archive::ResolveVolume(size_t index) {
   if (index < volumes_.size()) return 0;
   if (index != volumes_.size()) return ERAR_EOPEN;
   const VolumeInfo& previous = volumes_.back();
-  std::string name =
-      NextVolumeName(previous.path, (previous.archiveFlags & ROADF_NEWNUMBERING) != 0);
-  for (int question = 0; !FileExists(name); ++question) {
-    const std::string asked = name;
-    if (question >= kMaxVolumeQuestions || !AskVolume(name)) return ERAR_EOPEN;
-    if (name == asked && !FileExists(name)) return ERAR_EOPEN;
-  }
+  const bool newNumbering = (previous.archiveFlags & ROADF_NEWNUMBERING) != 0;
+  // After a volume the user named, the set may still go on under the names it was meant to have.
+  std::string name = NextVolumeName(previous.path, newNumbering);
+  const std::string expected = NextVolumeName(
+      previous.expectedPath.empty() ? previous.path : previous.expectedPath, newNumbering);
+  if (!FileExists(name) && FileExists(expected)) name = expected;
   VolumeInfo next;
-  if (ScanVolume(name, next) != 0) return ERAR_EOPEN;
+  std::string answer;
+  for (int question = 0;; ++question) {
+    // A file that already is a volume of this set would make the set endless.
+    if (FileExists(name) && ScanVolume(name, next) == 0 && !IsKnownVolume(next)) break;
+    if (question > 0 && name == answer) return ERAR_EOPEN;  // the same unusable answer again
+    if (question >= kMaxVolumeQuestions || !AskVolume(name)) return ERAR_EOPEN;
+    answer = name;
+  }
+  next.expectedPath = expected;
   if (!NotifyVolume(name)) return ERAR_EOPEN;
   volumes_.push_back(std::move(next));
   return ResolveVolume(index);
+}
+
+bool Archive::IsKnownVolume(const VolumeInfo& volume) const {
+  for (const VolumeInfo& known : volumes_)
+    if (known.device == volume.device && known.inode == volume.inode) return true;
+  return false;
 }
 
 bool Archive::AskVolume(std::string& name) {

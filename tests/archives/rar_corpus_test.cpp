@@ -1,0 +1,240 @@
+// TRAR with the stand-in over the public RAR corpus (skipped when it is absent), and, when the
+// system carries the real UnRAR library, the same archives through both libraries side by side.
+#include <zlib.h>
+
+#include <filesystem>
+#include <map>
+
+#include "archives/RAR.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "rar_test_support.h"
+
+namespace rartest {
+namespace {
+
+std::string CorpusPath(const std::string& name) {
+  return vvtest::TestDataDir() + "/rar/" + name;
+}
+
+uint32_t FileCrc(const std::string& path) {
+  return Crc32(vvtest::ReadFile(path));
+}
+
+struct CorpusCase {
+  const char* file;
+  bool lists;                                // OpenArchiveFile answers true
+  int32_t totalFiles;                        // when it lists
+  bool extracts;                             // Extract answers true
+  int32_t extractCode;                       // the code reported when it does not
+  std::map<std::string, uint32_t> expected;  // bare name -> CRC-32 of what lands in the folder
+};
+
+const CorpusCase kCases[] = {
+    {"test_read_format_rar.rar", true, 3, true, 0, {{"test.txt", 0xbec8a242}}},
+    {"test_read_format_rar_compress_normal.rar",
+     true,
+     4,
+     true,
+     0,
+     {{"LibarchiveAddingTest.html", 0x5e05a663}, {"test.txt", 0xbec8a242}}},
+    {"rar3-solid.rar", true, 2, false, ERAR_UNKNOWN_FORMAT, {{"stest1.txt", 0xc5b7e6a2}}},
+    {"test_read_format_rar4_encrypted.rar",
+     true,
+     4,
+     false,
+     ERAR_MISSING_PASSWORD,
+     {{"a.txt", 0xee5a6e55}}},
+    {"test_read_format_rar4_encrypted_filenames.rar", false, 0, false, 0, {}},
+    {"rar5-subdirs.rar",
+     true,
+     4,
+     true,
+     0,
+     {{"file2.txt", 0xc904a4c7},
+      {"long fn.txt", 0x71b7247d},
+      {"file.txt", 0x2fec89c1},
+      {"file1.txt", 0xe229f704}}},
+    {"rar5-evil-symlink-traversal.rar", true, 2, true, 0, {{"pwned.txt", 0xc0327d47}}},
+    {"test_read_format_rar5_compressed.rar", true, 1, true, 0, {{"test.bin", 0x7cca70cd}}},
+    {"test_read_format_rar5_dirdata.rar", false, 0, false, 0, {}},
+    {"test_read_format_rar5_encrypted.rar",
+     true,
+     4,
+     false,
+     ERAR_MISSING_PASSWORD,
+     {{"a.txt", 0xee5a6e55}}},
+    {"test_read_format_rar5_encrypted_filenames.rar", false, 0, false, 0, {}},
+    {"test_read_format_rar5_solid.rar",
+     true,
+     7,
+     true,
+     0,
+     {{"test.bin", 0x7cca70cd},
+      {"test1.bin", 0x7e13b2c6},
+      {"test2.bin", 0xf166afcb},
+      {"test3.bin", 0x9fb123d9},
+      {"test4.bin", 0x10c43ed4},
+      {"test5.bin", 0xb9d155f2},
+      {"test6.bin", 0x36a448ff}}},
+    {"test_read_format_rar5_stored.rar", true, 1, true, 0, {{"helloworld.txt", 0x95a043b4}}},
+    {"test_read_format_rar5_symlink.rar", true, 3, true, 0, {{"file.txt", 0x7d931721}}},
+    {"test_read_format_rar5_truncated_huff.rar", false, 0, false, 0, {}},
+    {"rar3-vols.part1.rar",
+     true,
+     2,
+     true,
+     0,
+     {{"bigfile.txt", 0x509ad74c}, {"smallfile.txt", 0xd08a1f86}}},
+    {"rar5-vols.part1.rar",
+     true,
+     2,
+     true,
+     0,
+     {{"bigfile.txt", 0x509ad74c}, {"smallfile.txt", 0xd08a1f86}}},
+};
+
+class RarCorpus : public ::testing::TestWithParam<CorpusCase> {
+ protected:
+  void SetUp() override { platform::SetProgramFolder(vvtest::ProgramDir()); }
+  void TearDown() override { platform::SetProgramFolder(""); }
+};
+
+TEST_P(RarCorpus, ListsAndExtractsAsDocumented) {
+  VV_SKIP_WITHOUT_TESTDATA("rar");
+  const CorpusCase& c = GetParam();
+  TRAR rar;
+  rar.SetDllName(StandinPath());
+  std::vector<int32_t> codes;
+  rar.OnError = [&](TRAR*, int32_t code, TRAROperation) {
+    if (code != 0) codes.push_back(code);
+  };
+  const bool listed = rar.OpenArchiveFile(CorpusPath(c.file));
+  ASSERT_EQ(listed, c.lists);
+  if (!listed) return;
+  EXPECT_EQ(rar.ArchiveInformation().TotalFiles(), c.totalFiles);
+
+  vvtest::TempDir out;
+  const std::string work = out / "$$$";
+  EXPECT_EQ(rar.Extract(work, false, nullptr), c.extracts);
+  if (!c.extracts) {
+    EXPECT_EQ(codes, std::vector<int32_t>{c.extractCode});
+  }
+  for (const auto& [name, crc] : c.expected) {
+    ASSERT_TRUE(Exists(work + "/" + name)) << name;
+    EXPECT_EQ(FileCrc(work + "/" + name), crc) << name;
+  }
+  // Nothing beside the files named: no folders, no links.
+  size_t entries = 0;
+  if (platform::DirectoryExists(work))
+    for (const auto& entry : std::filesystem::directory_iterator(work)) {
+      ++entries;
+      EXPECT_TRUE(entry.is_regular_file() && !entry.is_symlink()) << entry.path();
+      EXPECT_EQ(c.expected.count(entry.path().filename().string()), 1u) << entry.path();
+    }
+  EXPECT_EQ(entries, c.expected.size());
+  EXPECT_FALSE(Exists(out / "pwned.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RarCorpus, ::testing::ValuesIn(kCases), [](const auto& info) {
+  std::string name = info.param.file;
+  for (char& ch : name)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+  return name;
+});
+
+TEST(RarCorpusVolumes, SplitFileListsOnceAndNextVolumeIsAskedFor) {
+  VV_SKIP_WITHOUT_TESTDATA("rar");
+  for (const char* set : {"rar3-vols", "rar5-vols"}) {
+    SCOPED_TRACE(set);
+    vvtest::TempDir dir;
+    // Copies, so one volume can go missing under its expected name.
+    for (int part = 1; part <= 3; ++part) {
+      const std::string name = std::string(set) + ".part" + std::to_string(part) + ".rar";
+      vvtest::WriteFile(dir / (part == 2 ? "renamed.rar" : name),
+                        vvtest::ReadFile(CorpusPath(name)));
+    }
+    TRAR rar;
+    rar.SetDllName(StandinPath());
+    rar.SetReadMultiVolumeToEnd(true);
+    std::vector<TRARFileItem> items;
+    rar.OnListFile = [&](TRAR*, const TRARFileItem& item) { items.push_back(item); };
+    std::vector<std::string> required;
+    rar.OnNextVolumeRequired = [&](TRAR*, const std::string& name, std::string& newName, bool&) {
+      required.push_back(name);
+      newName = dir / "renamed.rar";
+    };
+    ASSERT_TRUE(rar.OpenArchiveFile(dir / (std::string(set) + ".part1.rar")));
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].FileName, "vols/bigfile.txt");
+    EXPECT_EQ(items[0].UnCompressedSize, 205000u);
+    EXPECT_GT(items[0].CompressedSize, 102400u);  // the parts of all three volumes
+    EXPECT_TRUE(rar.ArchiveInformation().MultiVolume());
+    EXPECT_EQ(required, std::vector<std::string>{dir / (std::string(set) + ".part2.rar")});
+
+    required.clear();
+    ASSERT_TRUE(rar.Extract(dir / "out", false, nullptr));
+    EXPECT_EQ(required.size(), 1u);
+    EXPECT_EQ(FileCrc(dir / "out/bigfile.txt"), 0x509ad74cu);
+    EXPECT_EQ(FileCrc(dir / "out/smallfile.txt"), 0xd08a1f86u);
+  }
+}
+
+// The real library as an oracle: the same records, summary and bytes wherever the stand-in
+// supports the archive. Runs only where the system has the real library installed.
+TEST(RarOracle, StandinMatchesTheRealLibrary) {
+  VV_SKIP_WITHOUT_TESTDATA("rar");
+  const std::string real = SystemUnrarPath();
+  if (real.empty()) GTEST_SKIP() << "the real UnRAR library is not installed";
+  for (const CorpusCase& c : kCases) {
+    if (!c.lists || !c.extracts) continue;
+    SCOPED_TRACE(c.file);
+    struct Run {
+      std::vector<TRARFileItem> items;
+      std::map<std::string, std::string> files;
+      TRARArchiveInformation info;
+    };
+    auto run = [&](const std::string& library) {
+      Run result;
+      TRAR rar;
+      rar.SetDllName(library);
+      rar.OnListFile = [&](TRAR*, const TRARFileItem& item) { result.items.push_back(item); };
+      EXPECT_TRUE(rar.OpenArchiveFile(CorpusPath(c.file)));
+      result.info = rar.ArchiveInformation();
+      vvtest::TempDir out;
+      EXPECT_TRUE(rar.Extract(out.path(), false, nullptr));
+      for (const auto& [name, crc] : c.expected) result.files[name] = ReadOrEmpty(out / name);
+      return result;
+    };
+    const Run mine = run(StandinPath()), theirs = run(real);
+    ASSERT_EQ(mine.items.size(), theirs.items.size());
+    for (size_t i = 0; i < mine.items.size(); ++i) {
+      const TRARFileItem &a = mine.items[i], &b = theirs.items[i];
+      EXPECT_EQ(a.FileName, b.FileName);
+      EXPECT_EQ(a.FileNameW, b.FileNameW);
+      EXPECT_EQ(a.CompressedSize, b.CompressedSize);
+      EXPECT_EQ(a.UnCompressedSize, b.UnCompressedSize);
+      EXPECT_EQ(a.HostOS, b.HostOS);
+      EXPECT_EQ(a.CRC32, b.CRC32);
+      EXPECT_EQ(a.Attributes, b.Attributes);
+      EXPECT_EQ(a.Time, b.Time);
+      EXPECT_EQ(a.PackingMethod, b.PackingMethod);
+      EXPECT_EQ(a.UnpVer, b.UnpVer);
+      EXPECT_EQ(a.Encrypted, b.Encrypted);
+    }
+    // TotalFiles and DictionarySize are left out: the stand-in marks folders and dictionary
+    // sizes in flag bits 5 to 7 as TRAR reads them, where a newer library may only set 0x20.
+    EXPECT_EQ(mine.info.CompressedSize(), theirs.info.CompressedSize());
+    EXPECT_EQ(mine.info.UnCompressedSize(), theirs.info.UnCompressedSize());
+    EXPECT_EQ(mine.info.Solid(), theirs.info.Solid());
+    EXPECT_EQ(mine.info.MultiVolume(), theirs.info.MultiVolume());
+    EXPECT_EQ(mine.info.Encryption(), theirs.info.Encryption());
+    EXPECT_EQ(mine.info.HostOS(), theirs.info.HostOS());
+    EXPECT_EQ(mine.info.ArchiverMajorVersion(), theirs.info.ArchiverMajorVersion());
+    EXPECT_EQ(mine.info.ArchiverMinorVersion(), theirs.info.ArchiverMinorVersion());
+    EXPECT_EQ(mine.files, theirs.files);
+  }
+}
+
+}  // namespace
+}  // namespace rartest
