@@ -60,8 +60,7 @@ TMemo* MakeMemo(QWidget* parent, const QRect& place, bool readOnly) {
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  // Lime on black; read-only text must stay selectable and readable, so the palette is set for
-  // every colour group.
+  // Lime on black, also while the window is inactive.
   QPalette palette = memo->palette();
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
     palette.setColor(group, QPalette::Base, Qt::black);

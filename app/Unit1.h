@@ -27,7 +27,7 @@ class TMemo : public QPlainTextEdit {
   int LineCount() const;
   void Add(const std::string& line);
   void ClearLines();
-  // The lines as text, one '\n' after each (tests and the screenshot check read this).
+  // The lines as text, one '\n' after each.
   std::string Lines() const;
 
  private:
