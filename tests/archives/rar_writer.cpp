@@ -31,14 +31,18 @@ struct Part {
   std::string data;
   bool before, after;
   uint32_t crc;  // of this part, or of the whole file for the last part
+  size_t wholeSize;
 };
 
 // Distributes the entries over volumes of about volumeSize data bytes each.
-std::vector<std::vector<Part>> Distribute(const std::vector<Item>& items, size_t volumeSize) {
+// RAR 4 keeps a link's target as the entry's data.
+std::vector<std::vector<Part>> Distribute(const std::vector<Item>& items, size_t volumeSize,
+                                          bool linkAsData) {
   std::vector<std::vector<Part>> volumes(1);
   size_t room = volumeSize;
   for (const Item& item : items) {
-    std::string data = item.data;
+    std::string data = linkAsData && !item.linkTarget.empty() ? item.linkTarget : item.data;
+    const size_t wholeSize = data.size();
     const uint32_t whole = Crc32(data);
     if (item.damageData && !data.empty()) data[0] = static_cast<char>(data[0] ^ 0xFF);
     size_t offset = 0;
@@ -53,7 +57,8 @@ std::vector<std::vector<Part>> Distribute(const std::vector<Item>& items, size_t
       std::string piece = data.substr(offset, take);
       offset += take;
       const bool last = offset == data.size();
-      volumes.back().push_back({&item, piece, !first, !last, last ? whole : Crc32(piece)});
+      volumes.back().push_back(
+          {&item, piece, !first, !last, last ? whole : Crc32(piece), wholeSize});
       if (volumeSize) room -= std::min(room, take == 0 ? size_t{0} : take);
       first = false;
     } while (offset < data.size());
@@ -112,7 +117,7 @@ std::string Rar4File(const Part& part, uint8_t type = 0x74) {
   const std::string name = Rar4Name(item, flags);
   std::string body;
   Put32(body, static_cast<uint32_t>(part.data.size()));
-  Put32(body, static_cast<uint32_t>(item.data.size()));
+  Put32(body, static_cast<uint32_t>(part.wholeSize));
   body += static_cast<char>(item.hostOS);
   Put32(body, part.crc);
   Put32(body, item.dosTime);
@@ -147,7 +152,7 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   const Item& item = *part.item;
   std::string fields;
   PutVint(fields, (item.folder ? 1 : 0) | 2 | 4);
-  PutVint(fields, item.data.size());
+  PutVint(fields, part.wholeSize);
   PutVint(fields, item.folder && item.attributes == 0x20 ? 0x10 : item.attributes);
   Put32(fields, item.unixTime);
   Put32(fields, part.crc);
@@ -156,6 +161,16 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   PutVint(fields, item.name.size());
   fields += item.name;
   std::string extra;
+  if (!item.linkTarget.empty()) {
+    std::string record;
+    PutVint(record, 5);  // redirection
+    PutVint(record, 1);  // Unix symbolic link
+    PutVint(record, 0);
+    PutVint(record, item.linkTarget.size());
+    record += item.linkTarget;
+    PutVint(extra, record.size());
+    extra += record;
+  }
   if (item.encrypted) {
     std::string record;
     PutVint(record, 1);                 // file encryption
@@ -180,7 +195,7 @@ uint32_t Crc32(const std::string& data) {
 }
 
 std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options& options) {
-  const auto volumes = Distribute(items, options.volumeSize);
+  const auto volumes = Distribute(items, options.volumeSize, true);
   std::vector<std::string> out;
   for (size_t v = 0; v < volumes.size(); ++v) {
     const bool multi = volumes.size() > 1;
@@ -202,7 +217,8 @@ std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options
       Item comment;
       comment.name = "CMT";
       comment.data = options.comment;
-      archive += Rar4File({&comment, comment.data, false, false, Crc32(comment.data)}, 0x7A);
+      archive += Rar4File(
+          {&comment, comment.data, false, false, Crc32(comment.data), comment.data.size()}, 0x7A);
     }
     for (const Part& part : volumes[v]) archive += Rar4File(part);
     if (options.withEndBlock)
@@ -213,7 +229,7 @@ std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options
 }
 
 std::vector<std::string> WriteRar5(const std::vector<Item>& items, const Options& options) {
-  const auto volumes = Distribute(items, options.volumeSize);
+  const auto volumes = Distribute(items, options.volumeSize, false);
   std::vector<std::string> out;
   for (size_t v = 0; v < volumes.size(); ++v) {
     const bool multi = volumes.size() > 1;
@@ -243,7 +259,8 @@ std::vector<std::string> WriteRar5(const std::vector<Item>& items, const Options
       comment.name = "CMT";
       comment.data = options.comment;
       comment.attributes = 0;
-      archive += Rar5File({&comment, comment.data, false, false, Crc32(comment.data)}, 3);
+      archive += Rar5File(
+          {&comment, comment.data, false, false, Crc32(comment.data), comment.data.size()}, 3);
     }
     for (const Part& part : volumes[v]) archive += Rar5File(part);
     if (options.withEndBlock) {

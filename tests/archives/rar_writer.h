@@ -25,6 +25,7 @@ struct Item {
   bool damageData = false;          // first data byte flipped after the CRC was taken
   bool damageHeader = false;        // header CRC off by one
   bool encodedUnicodeName = false;  // RAR 4: name as ASCII fallback plus the encoded wide form
+  std::string linkTarget = "";  // a Unix symbolic link to this (RAR 4: as data; RAR 5: redirection)
 };
 
 struct Options {
