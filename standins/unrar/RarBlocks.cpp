@@ -487,9 +487,12 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
 
 // Where the signature lies: at the start, or after a self-extracting stub.
 bool FindSignature(int fd, uint64_t fileSize, uint64_t& at, RarFormat& format) {
-  const uint64_t limit = std::min(fileSize, kMaxSfxSize);
   std::string buffer;
-  if (!ReadAt(fd, 0, static_cast<size_t>(limit), buffer)) return false;
+  // Most archives start with the signature; only a stub makes the search worth reading for.
+  if (ReadAt(fd, 0, static_cast<size_t>(std::min<uint64_t>(fileSize, 8)), buffer) &&
+      buffer.compare(0, 6, "Rar!\x1A\x07", 6) != 0) {
+    if (!ReadAt(fd, 0, static_cast<size_t>(std::min(fileSize, kMaxSfxSize)), buffer)) return false;
+  }
   for (size_t pos = buffer.find("Rar!\x1A\x07", 0, 6); pos != std::string::npos;
        pos = buffer.find("Rar!\x1A\x07", pos + 1, 6)) {
     if (buffer.compare(pos, 8, kSignature5, 8) == 0) {

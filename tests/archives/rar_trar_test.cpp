@@ -272,6 +272,17 @@ TEST_P(TRARTest, HandlerExceptionLeavesTheOperationAndClosesTheArchive) {
   EXPECT_TRUE(rar.Extract(dir / "out", false, nullptr));
 }
 
+TEST_P(TRARTest, SelfExtractingArchiveIsReadAfterItsStub) {
+  const std::string path = Write({{"a.txt", "from the sfx"}});
+  const std::string sfx = dir / "setup.exe";
+  vvtest::WriteFile(sfx, "MZ" + std::string(3000, '\x90') + vvtest::ReadFile(path));
+  ASSERT_TRUE(rar.OpenArchiveFile(sfx));
+  EXPECT_TRUE(rar.ArchiveInformation().SFX());
+  EXPECT_EQ(rar.ArchiveInformation().TotalFiles(), 1);
+  ASSERT_TRUE(rar.Extract(dir / "out", false, nullptr));
+  EXPECT_EQ(ReadOrEmpty(dir / "out/a.txt"), "from the sfx");
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, TRARTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
 
