@@ -1,6 +1,7 @@
 // TGA decoding. Rows are converted straight into the bitmap rows through templated pixel
 // converters, so the inner loops have no calls and no per-pixel format tests.
 #include <QIODevice>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdlib>
@@ -109,10 +110,11 @@ struct Bgr24Pixel {
   uint32_t Colour(const uint8_t* p) const { return Bgr(p[0], p[1], p[2]); }
   uint32_t Alpha(const uint8_t*) const { return kBlack; }
 };
+// Blue, green, red, alpha is the bitmap word's own layout read little-endian: one load a pixel.
 struct Bgra32Pixel {
   static constexpr bool kAlpha = true;
   static constexpr size_t bytes = 4;
-  uint32_t Colour(const uint8_t* p) const { return Bgr(p[0], p[1], p[2]); }
+  uint32_t Colour(const uint8_t* p) const { return kBlack | qFromLittleEndian<uint32_t>(p); }
   uint32_t Alpha(const uint8_t* p) const { return Grey(p[3]); }
 };
 
