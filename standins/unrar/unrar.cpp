@@ -92,8 +92,14 @@ class Archive : public VolumeSource {
 
 int Archive::ResolveVolume(size_t index) {
   while (numbered_ < volumes_.size()) {
-    for (FileEntry& e : volumes_[numbered_].entries)
-      if (!e.splitBefore) e.ordinal = firstParts_++;
+    VolumeInfo& volume = volumes_[numbered_];
+    for (FileEntry& e : volume.entries) {
+      // Opened in the middle of a set, libarchive's RAR 4 reader still counts the part it starts
+      // with as an entry.
+      const bool leading =
+          numbered_ == 0 && &e == &volume.entries.front() && volume.format == RarFormat::Rar4;
+      if (!e.splitBefore || leading) e.ordinal = firstParts_++;
+    }
     ++numbered_;
   }
   if (index < volumes_.size()) return 0;

@@ -180,6 +180,40 @@ TEST(RarCorpusVolumes, SplitFileListsOnceAndNextVolumeIsAskedFor) {
   }
 }
 
+// A compressed entry behind others goes through libarchive, which must be walked in step with
+// the headers, also when the archive opens with the last part of a split file.
+TEST(RarCorpusVolumes, CompressedEntryAfterAContinuedPartIsFound) {
+  VV_SKIP_WITHOUT_TESTDATA("rar");
+  const std::string corpus =
+      vvtest::ReadFile(CorpusPath("test_read_format_rar_compress_normal.rar"));
+  // Its first file header follows the 7-byte marker and the main header.
+  const auto le16 = [&](size_t at) {
+    return static_cast<size_t>(static_cast<unsigned char>(corpus[at]) |
+                               static_cast<unsigned char>(corpus[at + 1]) << 8);
+  };
+  const size_t header = 7 + le16(7 + 5);
+  ASSERT_EQ(corpus[header + 2], '\x74');
+  const size_t packed = le16(header + 7) | le16(header + 9) << 16;
+  const std::string compressed = corpus.substr(header, le16(header + 5) + packed);
+
+  vvtest::TempDir dir;
+  Options options;
+  options.volumeSize = 40;
+  auto volumes = WriteRar4({{"big.bin", std::string(60, 'b')}, {"small.txt", "s"}}, options);
+  ASSERT_EQ(volumes.size(), 2u);
+  std::string& last = volumes[1];
+  last.insert(last.size() - 7, compressed);  // before the end block
+  const std::string path = dir / "tail.rar";
+  vvtest::WriteFile(path, last);
+
+  TRAR rar;
+  rar.SetDllName(StandinPath());
+  ASSERT_TRUE(rar.OpenArchiveFile(path));
+  ASSERT_TRUE(rar.Extract(dir / "out", false, nullptr));
+  EXPECT_EQ(FileCrc(dir / "out/LibarchiveAddingTest.html"), 0x5e05a663u);
+  EXPECT_EQ(ReadOrEmpty(dir / "out/small.txt"), "s");
+}
+
 // The real library as an oracle: the same records, summary and bytes wherever the stand-in
 // supports the archive. Runs only where the system has the real library installed.
 TEST(RarOracle, StandinMatchesTheRealLibrary) {
