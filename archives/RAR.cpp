@@ -78,31 +78,6 @@ std::wstring WideName(const RARHeaderDataEx& header) {
   return std::wstring(header.FileNameW, n);
 }
 
-// 8-bit names on this platform are UTF-8.
-std::string WideToUtf8(const std::wstring& wide) {
-  std::string out;
-  for (wchar_t wc : wide) {
-    auto c = static_cast<uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 // The part after the last separator or drive colon.
 std::string BareName(const std::string& name) {
   size_t cut = name.find_last_of("\\/:");
@@ -484,7 +459,8 @@ int TRAR::PasswordNeeded(char* buffer, RAR_LPARAM size) {
     archiveInformation_.headerEncrypted_ = true;
     name = archiveInformation_.fileName_;
   } else {
-    name = WideToUtf8(progress_.FileName);
+    // The current entry's name in 8 bits, as the library converted it from the wide one.
+    name = NarrowName(headerRecord_);
   }
   std::string password;
   bool cancel = false;
