@@ -256,13 +256,19 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
       return first ? ERAR_BAD_ARCHIVE : 0;
     }
     uint64_t dataSize = 0;
-    if (flags & 0x8000) {
+    const bool fileLike = type == 0x74 || type == 0x7A;
+    if ((flags & 0x8000) || fileLike) {
       Reader r(block, 7, size);
       dataSize = r.Le(4);
-      if ((type == 0x74 || type == 0x7A) && (flags & 0x100)) {
+      if (fileLike && (flags & 0x100)) {
         r.Skip(4 + 1 + 4 + 4 + 1 + 1 + 2 + 4 + 4);
         dataSize |= r.Le(4) << 32;
       }
+    }
+    // Data that reaches past the end of the file: a truncated entry (or a damaged block).
+    if (dataSize > v.fileSize - (pos + size)) {
+      v.end = VolumeEnd::Truncated;
+      return first ? ERAR_BAD_ARCHIVE : 0;
     }
     switch (type) {
       case 0x73: {
@@ -296,10 +302,6 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
           return 0;
         }
         e.dataOffset = pos + size;
-        if (e.dataOffset + e.packSize > v.fileSize) {
-          v.end = VolumeEnd::Truncated;
-          return 0;
-        }
         v.entries.push_back(std::move(e));
         break;
       }
@@ -427,6 +429,10 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
       v.end = VolumeEnd::Broken;
       return first ? ERAR_BAD_ARCHIVE : 0;
     }
+    if (dataSize > v.fileSize - (pos + block.size())) {
+      v.end = VolumeEnd::Truncated;
+      return first ? ERAR_BAD_ARCHIVE : 0;
+    }
     const size_t extraAt = block.size() - extraSize;
     Reader fields(block, r.pos(), extraAt);
     switch (type) {
@@ -452,10 +458,6 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
         e.splitBefore = flags & 0x08;
         e.splitAfter = flags & 0x10;
         e.dataOffset = pos + block.size();
-        if (e.dataOffset + dataSize > v.fileSize) {
-          v.end = VolumeEnd::Truncated;
-          return 0;
-        }
         if (type == 2) {
           ClassifyUnixMode(e);
           v.entries.push_back(std::move(e));

@@ -77,13 +77,12 @@ class StandinTest : public ::testing::TestWithParam<bool> {
                            int* end = nullptr) {
     std::vector<Header> headers;
     RAR_HANDLE handle = Open(path, mode);
-    EXPECT_NE(handle, nullptr);
     if (!handle) return headers;
     auto record = std::make_unique<RARHeaderDataEx>();
     int code;
     while ((code = api.readEx(handle, record.get())) == 0) {
       headers.push_back(ToHeader(*record));
-      EXPECT_EQ(api.process(handle, RAR_SKIP, nullptr, nullptr), 0);
+      if (api.process(handle, RAR_SKIP, nullptr, nullptr) != 0) break;
     }
     if (end) *end = code;
     EXPECT_EQ(api.close(handle), 0);
@@ -95,7 +94,6 @@ class StandinTest : public ::testing::TestWithParam<bool> {
                               bool exactNames = false) {
     std::vector<int> codes;
     RAR_HANDLE handle = Open(path, RAR_OM_EXTRACT);
-    EXPECT_NE(handle, nullptr);
     if (!handle) return codes;
     auto record = std::make_unique<RARHeaderDataEx>();
     int code;
@@ -370,6 +368,34 @@ TEST_P(StandinTest, VolumesAreJoinedAndAskedForWhenMissing) {
   log.refuseVolume = true;
   EXPECT_EQ(ExtractAll(parts[0], dir / "out3"), (std::vector<int>{ERAR_EOPEN}));
   EXPECT_FALSE(Exists(dir / "out3/big.bin"));
+}
+
+// Every truncation and a run of byte flips: the library always ends, with a code, and writes
+// nothing outside the destination.
+TEST_P(StandinTest, DamagedArchivesAlwaysEnd) {
+  Item folder{"d", ""};
+  folder.folder = true;
+  const std::string original =
+      vvtest::ReadFile(Write({folder, {"d/a.txt", "alpha"}, {"../b.txt", "bravo"}}));
+  const std::string path = dir / "damaged.rar";
+  const std::string out = dir / "inside/out";
+  auto attempt = [&](const std::string& bytes) {
+    vvtest::WriteFile(path, bytes);
+    for (unsigned mode : {RAR_OM_LIST, RAR_OM_LIST_INCSPLIT}) List(path, mode);
+    ExtractAll(path, out);
+  };
+  for (size_t length = 0; length < original.size(); ++length) attempt(original.substr(0, length));
+  uint32_t seed = 12345;
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes = original;
+    for (int flips = 0; flips < 3; ++flips) {
+      seed = seed * 1103515245 + 12345;
+      bytes[(seed >> 8) % bytes.size()] ^= static_cast<char>(1 + (seed >> 20) % 255);
+    }
+    attempt(bytes);
+  }
+  EXPECT_FALSE(Exists(dir / "inside/b.txt"));
+  EXPECT_FALSE(Exists(dir / "b.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StandinTest, ::testing::Values(false, true),
