@@ -5,6 +5,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -322,6 +323,23 @@ VV_UNZDLL_EXPORT uint32_t VV_STDCALL GetUnzDllVersion() {
 
 VV_UNZDLL_EXPORT int32_t VV_STDCALL UnzDllExec(UnzipParams* params) {
   if (!params || !params->callback || !params->archiveName || !params->extractFolder) return 0;
-  Run run(*params);
-  return run.Execute();
+  // Names flagged as UTF-8 are converted to the thread's character set; under the C locale of a
+  // program that never set one, that fails. A UTF-8 locale for this thread keeps them as they are
+  // (other names pass through as stored).
+  struct ThreadLocale {
+    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    locale_t previous = utf8 ? uselocale(utf8) : nullptr;
+    ~ThreadLocale() {
+      if (!utf8) return;
+      uselocale(previous);
+      freelocale(utf8);
+    }
+  } locale;
+  // Nothing may unwind into the caller through this C entry point.
+  try {
+    Run run(*params);
+    return run.Execute();
+  } catch (...) {
+    return 0;
+  }
 }

@@ -348,3 +348,17 @@ TEST_F(ZipExtract, TraceFileGetsTheLibrarysMessages) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ZipExtract, NamesKeepTheirBytes) {
+  ZipEntry utf8 = Entry("dir/caf\xC3\xA9.txt", "utf8");
+  utf8.flags = 0x0800;
+  ZipEntry dos = Entry("DOS\x81.TXT", "dos");
+  dos.madeBy = 0x0014;
+  Archive({utf8, dos});
+  EXPECT_EQ(zip.Extract(), 2);
+  EXPECT_EQ(Tree(work), (std::vector<std::string>{"DOS\x81.TXT", "caf\xC3\xA9.txt"}));
+}
+
+}  // namespace
