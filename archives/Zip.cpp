@@ -191,7 +191,7 @@ void TZip::ReadDirectory() {
     if (!ZipUnit::AskForDisk(zipFileName_, eoc.CentralDiskNo + 1)) return;
     if (!file.Open(zipFileName_)) throw ZipException("Error reading CentralFileHeader.");
   }
-  if (!ReadCentralDirectory(file)) {
+  if (!ReadCentralDirectory(file, position)) {
     directory_.clear();
     throw ZipException("Error reading CentralFileHeader.");
   }
@@ -215,7 +215,7 @@ int64_t TZip::FindEndOfCentralDir(ArchiveFile& file) {
   return -1;
 }
 
-bool TZip::ReadCentralDirectory(ArchiveFile& file) {
+bool TZip::ReadCentralDirectory(ArchiveFile& file, int64_t endPosition) {
   const TEOCHInfo& eoc = endOfCentralDir_;
   int64_t start;
   if (eoc.ThisDiskNo != 0) {
@@ -223,7 +223,7 @@ bool TZip::ReadCentralDirectory(ArchiveFile& file) {
   } else {
     // Found backwards from the end record, so data placed before the archive does not matter.
     // A directory that would start before its own recorded offset cannot be genuine.
-    start = static_cast<int64_t>(eoc.Position) - eoc.CentralSize;
+    start = endPosition - eoc.CentralSize;  // the 32-bit Position wraps past 2 GB
     if (start < static_cast<int64_t>(eoc.CentralOffset)) return false;
   }
   if (!file.Seek(start)) return false;

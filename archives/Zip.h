@@ -141,7 +141,7 @@ class TZip {
 
   void ReadDirectory();
   int64_t FindEndOfCentralDir(ArchiveFile& file);
-  bool ReadCentralDirectory(ArchiveFile& file);
+  bool ReadCentralDirectory(ArchiveFile& file, int64_t endPosition);
   void HandleCallback(UnzipCallbackInfo& info);
   void HandlePasswordRequest(UnzipCallbackInfo& info);
   void HandleCrcError(UnzipCallbackInfo& info);

@@ -10,21 +10,27 @@
 
 namespace {
 
-const std::string& ScratchFile() {
-  static const std::string path = [] {
+// One scratch file a process, removed when it ends.
+class ScratchFile {
+ public:
+  ScratchFile() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zipfuzz-XXXXXX";
-    const int fd = mkstemp(pattern.data());
+    path_ = std::string(base && *base ? base : "/tmp") + "/zipfuzz-XXXXXX";
+    const int fd = mkstemp(path_.data());
     if (fd >= 0) close(fd);
-    return pattern;
-  }();
-  return path;
-}
+  }
+  ~ScratchFile() { unlink(path_.c_str()); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace
 
 int ZipFuzzOne(const uint8_t* data, size_t size) {
-  const std::string& path = ScratchFile();
+  static const ScratchFile scratch;
+  const std::string& path = scratch.path();
   const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return 0;
   const bool written = write(fd, data, size) == static_cast<ssize_t>(size);
