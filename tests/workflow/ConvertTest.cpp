@@ -298,5 +298,17 @@ TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
   EXPECT_EQ(view.shownMaps[0].second, prog + "/$$$/desert_mm.tga");
 }
 
+TEST_F(ConvertTest, ActivationDuringRunLeavesTheRunAlone) {
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  view.onShowMap = [&] { EXPECT_TRUE(wf.FormActivate()); };
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_FALSE(wf.IsRunning());
+  wf.FormActivate();  // after the run it resets as usual
+  EXPECT_EQ(wf.State().SelectMode, 0);
+}
+
 }  // namespace
 }  // namespace wftest

@@ -65,7 +65,7 @@ Files DesertFiles(const std::string& base) {
 }
 
 int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
-        const std::string& outputFile) {
+               const std::string& outputFile) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -45,6 +46,7 @@ class FakeView : public workflow::View {
   bool ShowMapImageChecked() const override { return showMapImage; }
   void ShowMapImageWindow(const std::string& mapName, const std::string& path) override {
     shownMaps.push_back({mapName, path});
+    if (onShowMap) onShowMap();
   }
   void CloseMapImageWindow() override { ++closed; }
   void RecentreMainWindow() override { ++recentred; }
@@ -66,6 +68,7 @@ class FakeView : public workflow::View {
   bool busy = false;
   bool showMapImage = true;
   std::vector<std::pair<std::string, std::string>> shownMaps;
+  std::function<void()> onShowMap;  // e.g. the main window activated while Form2 shows
   int closed = 0, recentred = 0, waits = 0;
 };
 
@@ -122,6 +125,6 @@ void WriteZip(const std::string& path, const Files& files);
 Files DesertFiles(const std::string& base = "desert");
 // Runs a program with arguments in folder and returns its exit code.
 int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
-        const std::string& outputFile = "");
+               const std::string& outputFile = "");
 
 }  // namespace wftest
