@@ -1,22 +1,9 @@
 // A fake unzip library for the tests: records the parameter block it is handed and reports a
 // version the test chooses.
-#include <string>
-#include <vector>
-
-#include "archives/UnzipParams.h"
+#include "zip_fake_unzdll.h"
 
 namespace {
 uint32_t g_version = kUnzipParamsVersion;
-}  // namespace
-
-struct FakeRecord {
-  UnzipParams params{};
-  std::string password, archive, folder;
-  std::vector<std::string> specs;
-  int calls = 0;
-};
-
-namespace {
 FakeRecord g_record;
 }  // namespace
 

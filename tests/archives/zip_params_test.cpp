@@ -6,14 +6,8 @@
 #include "archives/Zip.h"
 #include "archives/ZipDlls.h"
 #include "platform/Paths.h"
+#include "zip_fake_unzdll.h"
 #include "zip_writer.h"
-
-struct FakeRecord {
-  UnzipParams params{};
-  std::string password, archive, folder;
-  std::vector<std::string> specs;
-  int calls = 0;
-};
 
 namespace {
 
