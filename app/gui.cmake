@@ -24,7 +24,7 @@ add_library(vv_gui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/Banner.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/BannerData.cpp)
 target_include_directories(vv_gui PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(vv_gui PUBLIC vv_workflow vv_shell_widgets vv_tga_widgets Qt6::Widgets
+target_link_libraries(vv_gui PUBLIC vv_workflow vv_shell_widgets vv_tga_widgets vv_zip_widgets Qt6::Widgets
   JPEG::JPEG)
 
 add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)

@@ -6,6 +6,7 @@
 #include "app/QtPrompter.h"
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "archives/ProgressForm.h"
 #include "platform/MessagePump.h"
 #include "platform/Prompter.h"
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
   // window until it ends.
   platform::SetMessagePump(
       [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+
+  // A ZIP extraction that asks for its progress window gets the Qt one.
+  TProgressForm::Install();
 
   TForm1 form1;
   TForm2 form2;
