@@ -181,6 +181,19 @@ void ClassifyUnixMode(FileEntry& entry) {
   if (entry.hostOS == 3 && !entry.folder && type != 0 && type != 0x8000) entry.notRegular = true;
 }
 
+// The archive comment's service header: its text when stored, else where to unpack it from.
+void TakeComment(int fd, VolumeInfo& v, const FileEntry& e) {
+  v.hasComment = true;
+  v.archiveFlags |= ROADF_COMMENT;
+  if (e.encrypted || e.packSize > kMaxCommentSize || e.unpSize > kMaxCommentSize) return;
+  if (e.method == 0x30) {
+    v.commentReadable = ReadAt(fd, e.dataOffset, static_cast<size_t>(e.packSize), v.comment);
+  } else {
+    v.commentPacked = true;
+    v.packedComment = e;
+  }
+}
+
 // RAR 4 file and service headers share one layout.
 bool ParseFile4(const std::string& block, unsigned flags, FileEntry& e, std::string& rawName) {
   Reader r(block, 7, block.size());
@@ -309,11 +322,8 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
         FileEntry e;
         std::string rawName;
         if (ParseFile4(block, flags, e, rawName) && rawName == "CMT" && v.entries.empty()) {
-          v.hasComment = true;
-          v.archiveFlags |= ROADF_COMMENT;
-          if (e.method == 0x30 && !e.encrypted && e.packSize <= kMaxCommentSize &&
-              ReadAt(fd, pos + size, e.packSize, v.comment))
-            v.commentReadable = true;
+          e.dataOffset = pos + size;
+          TakeComment(fd, v, e);
         }
         break;
       }
@@ -346,6 +356,7 @@ bool ParseFile5(Reader& r, FileEntry& e, std::string& name) {
     e.hasCrc = true;
   }
   const uint64_t compression = r.Vint();
+  e.compression = compression;
   const uint64_t host = r.Vint();
   name = r.Bytes(r.Vint());
   if (!r.ok()) return false;
@@ -462,11 +473,7 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
           ClassifyUnixMode(e);
           v.entries.push_back(std::move(e));
         } else if (name == "CMT" && v.entries.empty()) {
-          v.hasComment = true;
-          v.archiveFlags |= ROADF_COMMENT;
-          if (e.method == 0x30 && !e.encrypted && dataSize <= kMaxCommentSize &&
-              ReadAt(fd, e.dataOffset, dataSize, v.comment))
-            v.commentReadable = true;
+          TakeComment(fd, v, e);
         }
         break;
       }

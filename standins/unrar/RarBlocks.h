@@ -36,7 +36,8 @@ struct FileEntry {
   uint8_t hash[32] = {};
   uint64_t packSize = 0;
   uint64_t unpSize = 0;
-  uint64_t dataOffset = 0;  // in its volume file
+  uint64_t dataOffset = 0;   // in its volume file
+  uint64_t compression = 0;  // RAR 5 compression information as stored
   size_t ordinal = 0;  // place among the entries that start in this archive (libarchive's order)
 };
 
@@ -56,6 +57,8 @@ struct VolumeInfo {
   bool hasComment = false;
   bool commentReadable = false;  // stored, so its text is known
   std::string comment;
+  bool commentPacked = false;  // compressed: packedComment says where and how
+  FileEntry packedComment;
 };
 
 // 0, or ERAR_EOPEN when the file cannot be read, ERAR_BAD_ARCHIVE when it is no RAR archive.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "Comment.h"
 #include "DataReader.h"
 #include "Output.h"
 #include "RarBlocks.h"
@@ -371,12 +372,15 @@ RAR_HANDLE Open(RAROpenArchiveDataEx* data) {
   }
   const VolumeInfo& first = archive->Volume(0);
   data->Flags = first.archiveFlags;
-  if (data->CmtBuf && data->CmtBufSize > 0 && first.commentReadable) {
-    const size_t n = std::min<size_t>(first.comment.size(), data->CmtBufSize - 1);
-    std::memcpy(data->CmtBuf, first.comment.data(), n);
+  std::string comment = first.comment;
+  // A comment that cannot be unpacked counts as not read rather than failing the whole open.
+  if (data->CmtBuf && data->CmtBufSize > 0 &&
+      (first.commentReadable || UnpackComment(first, comment))) {
+    const size_t n = std::min<size_t>(comment.size(), data->CmtBufSize - 1);
+    std::memcpy(data->CmtBuf, comment.data(), n);
     data->CmtBuf[n] = '\0';
     data->CmtSize = static_cast<unsigned>(n + 1);
-    data->CmtState = n < first.comment.size() ? ERAR_SMALL_BUF : 1;
+    data->CmtState = n < comment.size() ? ERAR_SMALL_BUF : 1;
   }
   archive->callback = data->Callback;
   archive->userData = data->UserData;

@@ -214,6 +214,59 @@ TEST(RarCorpusVolumes, CompressedEntryAfterAContinuedPartIsFound) {
   EXPECT_EQ(ReadOrEmpty(dir / "out/small.txt"), "s");
 }
 
+// Compressed comments: the packed bytes of corpus entries, stored as archive comments.
+TEST(RarCorpusComments, CompressedCommentsAreUnpacked) {
+  VV_SKIP_WITHOUT_TESTDATA("rar");
+  vvtest::TempDir dir;
+  const auto unpacked = [&](const std::string& corpus, const std::string& name) {
+    TRAR rar;
+    rar.SetDllName(StandinPath());
+    EXPECT_TRUE(rar.OpenArchiveFile(CorpusPath(corpus)));
+    EXPECT_TRUE(rar.Extract(dir / "plain", false, nullptr));
+    return vvtest::ReadFile(dir / ("plain/" + name));
+  };
+
+  // RAR 5: test.bin's 361 packed bytes sit just before the 8-byte end block.
+  const std::string rar5 = vvtest::ReadFile(CorpusPath("test_read_format_rar5_compressed.rar"));
+  Options options5;
+  options5.packedComment.data = unpacked("test_read_format_rar5_compressed.rar", "test.bin");
+  options5.packedComment.packed = rar5.substr(rar5.size() - 8 - 361, 361);
+  options5.packedComment.compression = 0x280;  // method 5, version 0
+  UnrarApi api(StandinPath());
+  std::string path = WriteArchive(dir.path(), "c5", true, {{"a.txt", "a"}}, options5);
+  std::vector<char> buffer(4096);
+  RAROpenArchiveDataEx data{};
+  data.ArcName = path.data();
+  data.CmtBuf = buffer.data();
+  data.CmtBufSize = static_cast<unsigned>(buffer.size());
+  RAR_HANDLE handle = api.openEx(&data);
+  ASSERT_NE(handle, nullptr);
+  api.close(handle);
+  EXPECT_EQ(data.CmtState, 1u);
+  ASSERT_EQ(data.CmtSize, 1201u);
+  EXPECT_EQ(Crc32(std::string(buffer.data(), 1200)), 0x7cca70cdu);
+
+  // RAR 4: the first file of the normal-compression archive, method and dictionary as stored.
+  const std::string rar4 = vvtest::ReadFile(CorpusPath("test_read_format_rar_compress_normal.rar"));
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(rar4[at]); };
+  const size_t header = 7 + (byte(12) | byte(13) << 8);
+  const size_t headerSize = byte(header + 5) | byte(header + 6) << 8;
+  const size_t packed = byte(header + 7) | byte(header + 8) << 8 | byte(header + 9) << 16;
+  Options options4;
+  options4.packedComment.data =
+      unpacked("test_read_format_rar_compress_normal.rar", "LibarchiveAddingTest.html");
+  options4.packedComment.packed = rar4.substr(header + headerSize, packed);
+  options4.packedComment.method = byte(header + 25);
+  options4.packedComment.unpVer = byte(header + 24);
+  options4.packedComment.dictionary = (byte(header + 3) >> 5) & 7;
+  TRAR rar;
+  rar.SetDllName(StandinPath());
+  ASSERT_TRUE(
+      rar.OpenArchiveFile(WriteArchive(dir.path(), "c4", false, {{"a.txt", "a"}}, options4)));
+  EXPECT_TRUE(rar.ArchiveInformation().ArchiveComment());
+  EXPECT_EQ(rar.ArchiveInformation().Comment(), options4.packedComment.data);
+}
+
 // The real library as an oracle: the same records, summary and bytes wherever the stand-in
 // supports the archive. Runs only where the system has the real library installed.
 TEST(RarOracle, StandinMatchesTheRealLibrary) {

@@ -44,6 +44,7 @@ std::vector<std::vector<Part>> Distribute(const std::vector<Item>& items, size_t
     std::string data = linkAsData && !item.linkTarget.empty() ? item.linkTarget : item.data;
     const size_t wholeSize = data.size();
     const uint32_t whole = Crc32(data);
+    if (!item.packed.empty()) data = item.packed;
     if (item.damageData && !data.empty()) data[0] = static_cast<char>(data[0] ^ 0xFF);
     size_t offset = 0;
     bool first = true;
@@ -122,7 +123,7 @@ std::string Rar4File(const Part& part, uint8_t type = 0x74) {
   Put32(body, part.crc);
   Put32(body, item.dosTime);
   body += static_cast<char>(item.unpVer);
-  body += static_cast<char>(0x30);
+  body += static_cast<char>(item.packed.empty() ? 0x30 : item.method);
   Put16(body, static_cast<uint32_t>(name.size()));
   Put32(body, item.folder && item.attributes == 0x20 ? 0x10 : item.attributes);
   body += name;
@@ -156,7 +157,9 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   PutVint(fields, item.folder && item.attributes == 0x20 ? 0x10 : item.attributes);
   Put32(fields, item.unixTime);
   Put32(fields, part.crc);
-  PutVint(fields, (item.solid ? 0x40 : 0) | (uint64_t{item.dictionary & 15} << 10));
+  PutVint(fields, !item.packed.empty()
+                      ? item.compression
+                      : (item.solid ? 0x40 : 0) | (uint64_t{item.dictionary & 15} << 10));
   PutVint(fields, item.hostOS == 3 ? 1 : 0);
   PutVint(fields, item.name.size());
   fields += item.name;
@@ -187,6 +190,29 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   return Rar5Block(type, flags, fields, part.data.size(), extra, item.damageHeader) + part.data;
 }
 
+// The archive comment as a service entry: the stored text, or the packed comment as given.
+bool CommentItem(const Options& options, Item& comment) {
+  if (!options.packedComment.packed.empty()) {
+    comment = options.packedComment;
+  } else if (!options.comment.empty()) {
+    comment.data = options.comment;
+  } else {
+    return false;
+  }
+  comment.name = "CMT";
+  comment.attributes = 0;
+  return true;
+}
+
+Part CommentPart(const Item& comment) {
+  return {&comment,
+          comment.packed.empty() ? comment.data : comment.packed,
+          false,
+          false,
+          Crc32(comment.data),
+          comment.data.size()};
+}
+
 }  // namespace
 
 uint32_t Crc32(const std::string& data) {
@@ -213,13 +239,8 @@ std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options
       out.push_back(archive);
       continue;
     }
-    if (!options.comment.empty() && v == 0) {
-      Item comment;
-      comment.name = "CMT";
-      comment.data = options.comment;
-      archive += Rar4File(
-          {&comment, comment.data, false, false, Crc32(comment.data), comment.data.size()}, 0x7A);
-    }
+    Item comment;
+    if (v == 0 && CommentItem(options, comment)) archive += Rar4File(CommentPart(comment), 0x7A);
     for (const Part& part : volumes[v]) archive += Rar4File(part);
     if (options.withEndBlock)
       archive += Rar4Block(0x7B, 0x4000 | (v + 1 < volumes.size() ? 0x01 : 0), {});
@@ -254,14 +275,8 @@ std::vector<std::string> WriteRar5(const std::vector<Item>& items, const Options
     PutVint(fields, archiveFlags);
     if (multi && v > 0) PutVint(fields, v);
     archive += Rar5Block(1, 0, fields, 0);
-    if (!options.comment.empty() && v == 0) {
-      Item comment;
-      comment.name = "CMT";
-      comment.data = options.comment;
-      comment.attributes = 0;
-      archive += Rar5File(
-          {&comment, comment.data, false, false, Crc32(comment.data), comment.data.size()}, 3);
-    }
+    Item comment;
+    if (v == 0 && CommentItem(options, comment)) archive += Rar5File(CommentPart(comment), 3);
     for (const Part& part : volumes[v]) archive += Rar5File(part);
     if (options.withEndBlock) {
       std::string end;

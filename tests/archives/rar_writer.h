@@ -25,6 +25,9 @@ struct Item {
   bool damageData = false;          // first data byte flipped after the CRC was taken
   bool damageHeader = false;        // header CRC off by one
   bool encodedUnicodeName = false;  // RAR 4: name as ASCII fallback plus the encoded wide form
+  std::string packed = "";   // compressed data to store instead of data (sizes and CRC from data)
+  unsigned method = 0x30;    // with packed: RAR 4 method byte
+  uint64_t compression = 0;  // with packed: RAR 5 compression information
   std::string linkTarget = "";  // a Unix symbolic link to this (RAR 4: as data; RAR 5: redirection)
 };
 
@@ -35,6 +38,7 @@ struct Options {
   bool encryptedHeaders = false;  // the headers after the main header cannot be read
   bool withEndBlock = true;
   std::string comment;        // stored archive comment, empty for none
+  Item packedComment;         // a compressed archive comment, when its packed is not empty
   size_t volumeSize = 0;      // split into volumes of about this many data bytes; 0: one file
   bool oldNumbering = false;  // RAR 4 volumes named .rar, .r00, .r01 instead of .partN.rar
 };
