@@ -179,6 +179,28 @@ TEST_P(StandinTest, ArchiveFlagsAndStoredComment) {
   EXPECT_STREQ(comment, "Map ");
 }
 
+TEST(StandinComments, CommentInsideAnOldMainHeader) {
+  UnrarApi api(StandinPath());
+  vvtest::TempDir dir;
+  Options options;
+  options.oldComment = "made by an old archiver";
+  std::string path = WriteArchive(dir.path(), "old", false, {{"a.txt", "a"}}, options);
+  char comment[64] = {};
+  RAROpenArchiveDataEx data{};
+  data.ArcName = path.data();
+  data.CmtBuf = comment;
+  data.CmtBufSize = sizeof comment;
+  RAR_HANDLE handle = api.openEx(&data);
+  ASSERT_NE(handle, nullptr);
+  auto record = std::make_unique<RARHeaderDataEx>();
+  EXPECT_EQ(api.readEx(handle, record.get()), 0);
+  EXPECT_STREQ(record->FileName, "a.txt");
+  api.close(handle);
+  EXPECT_EQ(data.Flags & ROADF_COMMENT, ROADF_COMMENT);
+  EXPECT_EQ(data.CmtState, 1u);
+  EXPECT_STREQ(comment, "made by an old archiver");
+}
+
 TEST_P(StandinTest, OpenFailuresGiveTheirCodes) {
   RAROpenArchiveDataEx data{};
   EXPECT_EQ(Open(dir / "missing.rar", RAR_OM_LIST, &data), nullptr);

@@ -233,7 +233,17 @@ std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options
     if (options.solid) flags |= 0x08;
     if (options.recovery) flags |= 0x40;
     if (options.encryptedHeaders) flags |= 0x80;
-    archive += Rar4Block(0x73, flags, std::string(6, '\0'));
+    std::string mainBody(6, '\0');
+    if (!options.oldComment.empty() && v == 0) {
+      flags |= 0x02;
+      std::string fields;
+      Put16(fields, static_cast<uint32_t>(options.oldComment.size()));
+      fields += '\x14';  // version 2.0
+      fields += '\x30';  // stored
+      Put16(fields, Crc32(options.oldComment) & 0xFFFF);
+      mainBody += Rar4Block(0x75, 0, fields + options.oldComment);
+    }
+    archive += Rar4Block(0x73, flags, mainBody);
     if (options.encryptedHeaders) {
       archive += std::string(64, '\x33');  // salt and ciphertext we could not read either
       out.push_back(archive);

@@ -37,9 +37,10 @@ struct Options {
   bool recovery = false;
   bool encryptedHeaders = false;  // the headers after the main header cannot be read
   bool withEndBlock = true;
-  std::string comment;        // stored archive comment, empty for none
-  Item packedComment;         // a compressed archive comment, when its packed is not empty
-  size_t volumeSize = 0;      // split into volumes of about this many data bytes; 0: one file
+  std::string comment;     // stored archive comment, empty for none
+  std::string oldComment;  // RAR 4 only: a stored comment inside the main header, as RAR 2 kept it
+  Item packedComment;      // a compressed archive comment, when its packed is not empty
+  size_t volumeSize = 0;   // split into volumes of about this many data bytes; 0: one file
   bool oldNumbering = false;  // RAR 4 volumes named .rar, .r00, .r01 instead of .partN.rar
 };
 
