@@ -126,7 +126,7 @@ int OutputFile::Commit(const FileEntry& entry) {
   if (fd_ < 0) return ERAR_ECREATE;
   // A Unix mode travels with the file, but the owner always keeps read and write access.
   if (entry.hostOS == 3) fchmod(fd_, static_cast<mode_t>((entry.attributes & 0755) | 0600));
-  const int64_t when = entry.unixTime >= 0 ? entry.unixTime : LocalDosToUnix(entry.dosTime);
+  const int64_t when = ModificationTime(entry);
   if (when >= 0) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(when), 0}};
     futimens(fd_, times);

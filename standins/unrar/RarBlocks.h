@@ -75,6 +75,9 @@ std::string NextVolumeName(const std::string& path, bool newNumbering);
 std::wstring Utf8ToWide(const std::string& text);
 std::string WideToUtf8(const std::wstring& text);
 
+// The entry's modification time as Unix time; -1 when the archive gives none.
+int64_t ModificationTime(const FileEntry& entry);
+
 // DOS stamps in local time.
 uint32_t UnixToLocalDos(int64_t unixTime);
 int64_t LocalDosToUnix(uint32_t dos);

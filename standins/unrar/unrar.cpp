@@ -266,9 +266,8 @@ void Archive::Fill(const FileEntry& e, const VolumeInfo& volume, RARHeaderDataEx
   h.RedirType = e.redirType;
   if (h.RedirName && h.RedirNameSize > 0) h.RedirName[0] = L'\0';
   h.DirTarget = 0;
-  const int64_t when = e.unixTime >= 0 ? e.unixTime : LocalDosToUnix(e.dosTime);
-  const uint64_t filetime =
-      when >= -11644473600LL ? static_cast<uint64_t>(when + 11644473600LL) * 10000000u : 0;
+  const int64_t when = ModificationTime(e);
+  const uint64_t filetime = when >= 0 ? static_cast<uint64_t>(when + 11644473600LL) * 10000000u : 0;
   h.MtimeLow = static_cast<unsigned>(filetime);
   h.MtimeHigh = static_cast<unsigned>(filetime >> 32);
   h.CtimeLow = h.CtimeHigh = h.AtimeLow = h.AtimeHigh = 0;

@@ -20,7 +20,8 @@ add_dependencies(rar_test unrar-standin rar_fake_v3)
 # hand, for example: rar_header_fuzzer -max_total_time=600 <corpus folder> <rar test corpus>
 if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_executable(rar_header_fuzzer ${CMAKE_CURRENT_LIST_DIR}/rar_fuzz.cpp
-    ${VV_UNRAR_SOURCE_DIR}/RarBlocks.cpp)
+    ${VV_UNRAR_SOURCE_DIR}/RarBlocks.cpp
+    ${VV_UNRAR_SOURCE_DIR}/Conversions.cpp)
   set_target_properties(rar_header_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
   target_include_directories(rar_header_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(rar_header_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
