@@ -146,8 +146,8 @@ bool Run::Selected(const std::string& name) const {
   if (p_.fileSpecCount <= 0 || !p_.fileSpecs) return true;
   const std::string bare = name.substr(name.find_last_of("/\\") + 1);
   for (int32_t i = 0; i < p_.fileSpecCount; ++i) {
-    const char* spec = p_.fileSpecs[i].fileSpec;
-    if (spec && (Matches(name.c_str(), spec) || Matches(bare.c_str(), spec))) return true;
+    const char* pattern = p_.fileSpecs[i].fileSpec;
+    if (pattern && (Matches(name.c_str(), pattern) || Matches(bare.c_str(), pattern))) return true;
   }
   return false;
 }
