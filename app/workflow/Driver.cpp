@@ -26,10 +26,21 @@ std::vector<std::string> ListFolder(const std::string& folder) {
   return names;
 }
 
+// Component messages may span lines ("...zip"\nis not a valid Zip file."); a failure stays one
+// line of the log so it can be read and grepped as one.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r') continue;
+    line += (c == '\n') ? ' ' : c;
+  }
+  return line;
+}
+
 }  // namespace
 
 void ConvertWorkflow::FailPackage(const std::string& reason) {
-  mm("error - " + state_.PackageFileName + " : " + reason + " !");
+  mm("error - " + state_.PackageFileName + " : " + OneLine(reason) + " !");
   ++failures_;
 }
 
@@ -58,7 +69,7 @@ void ConvertWorkflow::RunConversion() {
       mm("");
     }
   } catch (const std::exception& e) {
-    mm(std::string("error - ") + e.what() + " !");
+    mm("error - " + OneLine(e.what()) + " !");
     ++failures_;
   }
   // Whatever happened, the window is handed back usable.

@@ -184,7 +184,10 @@ TEST_F(ConvertTest, FolderRunSkipsWhatIsNoPackageAndGoesOnAfterBrokenOne) {
   const auto broken = std::find_if(view.progress.begin(), view.progress.end(), [](auto& l) {
     return l.rfind("error - broken.zip : ", 0) == 0;
   });
-  EXPECT_NE(broken, view.progress.end());
+  ASSERT_NE(broken, view.progress.end());
+  // The reader's two-line message is logged as one line.
+  EXPECT_EQ(*broken,
+            "error - broken.zip : \"" + input + "/broken.zip\" is not a valid Zip file. !");
   EXPECT_EQ(wf.Failures(), 1);
   EXPECT_FALSE(view.busy);
   EXPECT_TRUE(view.enabled[workflow::Control::BrowseMapFile]);
