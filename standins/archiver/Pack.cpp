@@ -162,6 +162,10 @@ int Pack(const std::string& scriptPath, const std::string& output, const std::st
     Fail("cannot create " + output);
     return 1;
   }
+  // mkstemp makes the file private; the archive is the user's, with a new file's usual rights.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(out, 0666 & ~mask);
   script.toc.entries.clear();
   bool ok = WriteAll(out, EncodeHeader(0, 0).data(), kHeaderSize);
   uint64_t offset = kHeaderSize;

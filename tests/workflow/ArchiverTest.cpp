@@ -65,6 +65,11 @@ TEST_F(ArchiverTest, PacksRelativeToRootAndUnpacksTheSameBytes) {
   EXPECT_EQ(Tree(tmp / "out"),
             (std::vector<std::string>{"Scenarios/MP/m/Loading/m.tga", "Scenarios/MP/m/m.vkb"}));
   EXPECT_EQ(vvtest::ReadFile(tmp / "out/Scenarios/MP/m/m.vkb"), big);
+  struct stat st {};
+  ASSERT_EQ(stat((maps + "/m.vka").c_str(), &st), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << "an archive gets a new file's usual rights";
 
   Stage({{"Scenarios/MP/m/m.vkb", big}}, 0);
   ASSERT_EQ(Pack(maps + "/stored.vka"), 0);
