@@ -22,7 +22,13 @@ std::string InProgramFolder(const std::string& name) {
   return FileExists(path) ? path : std::string();
 }
 
+bool g_systemSearch = true;
+
 }  // namespace
+
+void SetSystemLibrarySearch(bool enabled) {
+  g_systemSearch = enabled;
+}
 
 LibraryHandle LoadLibrary(const std::string& name) {
   if (name.empty()) return nullptr;
@@ -36,9 +42,11 @@ LibraryHandle LoadLibrary(const std::string& name) {
       if (void* handle = Open(path)) return handle;
   }
   // 2. The system's library, unversioned or with a major version.
-  if (void* handle = Open("lib" + stem + ".so")) return handle;
-  for (int major = 9; major >= 0; --major)
-    if (void* handle = Open("lib" + stem + ".so." + std::to_string(major))) return handle;
+  if (g_systemSearch) {
+    if (void* handle = Open("lib" + stem + ".so")) return handle;
+    for (int major = 9; major >= 0; --major)
+      if (void* handle = Open("lib" + stem + ".so." + std::to_string(major))) return handle;
+  }
   // 3. Our bundled stand-in.
   std::string standin = InProgramFolder("lib" + stem + "-standin.so");
   return standin.empty() ? nullptr : Open(standin);

@@ -14,4 +14,8 @@ void* GetProcAddress(LibraryHandle library, const char* name);
 void FreeLibrary(LibraryHandle library);
 std::string LoadedLibraryPath(LibraryHandle library);  // the file that was loaded, for messages
 
+// Test seam: whether step 2 (the system's libraries) is taken; on unless a test turns it off to
+// see the program folder's rules alone on a machine that has the real library installed.
+void SetSystemLibrarySearch(bool enabled);
+
 }  // namespace platform

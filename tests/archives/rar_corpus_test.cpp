@@ -2,6 +2,8 @@
 // system carries the real UnRAR library, the same archives through both libraries side by side.
 #include <zlib.h>
 
+#include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <map>
 
@@ -269,57 +271,118 @@ TEST(RarCorpusComments, CompressedCommentsAreUnpacked) {
 
 // The real library as an oracle: the same records, summary and bytes wherever the stand-in
 // supports the archive. Runs only where the system has the real library installed.
-TEST(RarOracle, StandinMatchesTheRealLibrary) {
+struct OracleRun {
+  bool opened = false, extracted = false;
+  std::vector<TRARFileItem> items;
+  std::map<std::string, std::string> files;
+  TRARArchiveInformation info;
+};
+
+OracleRun RunWith(const std::string& library, const std::string& archive,
+                  const std::vector<std::string>& names) {
+  OracleRun result;
+  TRAR rar;
+  rar.SetDllName(library);
+  rar.OnListFile = [&](TRAR*, const TRARFileItem& item) { result.items.push_back(item); };
+  result.opened = rar.OpenArchiveFile(archive);
+  result.info = rar.ArchiveInformation();
+  vvtest::TempDir out;
+  result.extracted = rar.Extract(out.path(), false, nullptr);
+  for (const std::string& name : names) result.files[name] = ReadOrEmpty(out / name);
+  return result;
+}
+
+// Returns the stand-in's run, so a test can also say what both should have done.
+OracleRun ExpectSameAsRealLibrary(const std::string& real, const std::string& archive,
+                                  const std::vector<std::string>& names) {
+  const OracleRun mine = RunWith(StandinPath(), archive, names);
+  const OracleRun theirs = RunWith(real, archive, names);
+  EXPECT_EQ(mine.opened, theirs.opened);
+  EXPECT_EQ(mine.extracted, theirs.extracted);
+  EXPECT_EQ(mine.items.size(), theirs.items.size());
+  for (size_t i = 0; i < std::min(mine.items.size(), theirs.items.size()); ++i) {
+    const TRARFileItem &a = mine.items[i], &b = theirs.items[i];
+    EXPECT_EQ(a.FileName, b.FileName);
+    EXPECT_EQ(a.FileNameW, b.FileNameW);
+    EXPECT_EQ(a.CompressedSize, b.CompressedSize);
+    EXPECT_EQ(a.UnCompressedSize, b.UnCompressedSize);
+    EXPECT_EQ(a.HostOS, b.HostOS);
+    EXPECT_EQ(a.CRC32, b.CRC32);
+    EXPECT_EQ(a.Attributes, b.Attributes);
+    EXPECT_EQ(a.Time, b.Time);
+    EXPECT_EQ(a.PackingMethod, b.PackingMethod);
+    EXPECT_EQ(a.UnpVer, b.UnpVer);
+    EXPECT_EQ(a.Encrypted, b.Encrypted);
+  }
+  // TotalFiles and DictionarySize are left out: the stand-in marks folders and dictionary
+  // sizes in flag bits 5 to 7 as TRAR reads them, where a newer library may only set 0x20.
+  EXPECT_EQ(mine.info.CompressedSize(), theirs.info.CompressedSize());
+  EXPECT_EQ(mine.info.UnCompressedSize(), theirs.info.UnCompressedSize());
+  EXPECT_EQ(mine.info.Solid(), theirs.info.Solid());
+  EXPECT_EQ(mine.info.MultiVolume(), theirs.info.MultiVolume());
+  EXPECT_EQ(mine.info.Encryption(), theirs.info.Encryption());
+  EXPECT_EQ(mine.info.HostOS(), theirs.info.HostOS());
+  EXPECT_EQ(mine.info.ArchiverMajorVersion(), theirs.info.ArchiverMajorVersion());
+  EXPECT_EQ(mine.info.ArchiverMinorVersion(), theirs.info.ArchiverMinorVersion());
+  EXPECT_EQ(mine.files, theirs.files);
+  return mine;
+}
+
+// The real library makes its 8-bit names through the process's locale, as the program has it
+// from its environment; under the bare "C" locale it cuts them at the first non-ASCII letter.
+class RarOracle : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    real_ = SystemUnrarPath();
+    if (real_.empty()) GTEST_SKIP() << "the real UnRAR library is not installed";
+    previousLocale_ = setlocale(LC_ALL, nullptr);
+    ASSERT_NE(setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  }
+  void TearDown() override {
+    if (!previousLocale_.empty()) setlocale(LC_ALL, previousLocale_.c_str());
+  }
+  std::string real_;
+  std::string previousLocale_;
+};
+
+TEST_F(RarOracle, StandinMatchesTheRealLibraryOnTheCorpus) {
   VV_SKIP_WITHOUT_TESTDATA("rar");
-  const std::string real = SystemUnrarPath();
-  if (real.empty()) GTEST_SKIP() << "the real UnRAR library is not installed";
   for (const CorpusCase& c : kCases) {
     if (!c.lists || !c.extracts) continue;
     SCOPED_TRACE(c.file);
-    struct Run {
-      std::vector<TRARFileItem> items;
-      std::map<std::string, std::string> files;
-      TRARArchiveInformation info;
-    };
-    auto run = [&](const std::string& library) {
-      Run result;
-      TRAR rar;
-      rar.SetDllName(library);
-      rar.OnListFile = [&](TRAR*, const TRARFileItem& item) { result.items.push_back(item); };
-      EXPECT_TRUE(rar.OpenArchiveFile(CorpusPath(c.file)));
-      result.info = rar.ArchiveInformation();
-      vvtest::TempDir out;
-      EXPECT_TRUE(rar.Extract(out.path(), false, nullptr));
-      for (const auto& [name, crc] : c.expected) result.files[name] = ReadOrEmpty(out / name);
-      return result;
-    };
-    const Run mine = run(StandinPath()), theirs = run(real);
-    ASSERT_EQ(mine.items.size(), theirs.items.size());
-    for (size_t i = 0; i < mine.items.size(); ++i) {
-      const TRARFileItem &a = mine.items[i], &b = theirs.items[i];
-      EXPECT_EQ(a.FileName, b.FileName);
-      EXPECT_EQ(a.FileNameW, b.FileNameW);
-      EXPECT_EQ(a.CompressedSize, b.CompressedSize);
-      EXPECT_EQ(a.UnCompressedSize, b.UnCompressedSize);
-      EXPECT_EQ(a.HostOS, b.HostOS);
-      EXPECT_EQ(a.CRC32, b.CRC32);
-      EXPECT_EQ(a.Attributes, b.Attributes);
-      EXPECT_EQ(a.Time, b.Time);
-      EXPECT_EQ(a.PackingMethod, b.PackingMethod);
-      EXPECT_EQ(a.UnpVer, b.UnpVer);
-      EXPECT_EQ(a.Encrypted, b.Encrypted);
-    }
-    // TotalFiles and DictionarySize are left out: the stand-in marks folders and dictionary
-    // sizes in flag bits 5 to 7 as TRAR reads them, where a newer library may only set 0x20.
-    EXPECT_EQ(mine.info.CompressedSize(), theirs.info.CompressedSize());
-    EXPECT_EQ(mine.info.UnCompressedSize(), theirs.info.UnCompressedSize());
-    EXPECT_EQ(mine.info.Solid(), theirs.info.Solid());
-    EXPECT_EQ(mine.info.MultiVolume(), theirs.info.MultiVolume());
-    EXPECT_EQ(mine.info.Encryption(), theirs.info.Encryption());
-    EXPECT_EQ(mine.info.HostOS(), theirs.info.HostOS());
-    EXPECT_EQ(mine.info.ArchiverMajorVersion(), theirs.info.ArchiverMajorVersion());
-    EXPECT_EQ(mine.info.ArchiverMinorVersion(), theirs.info.ArchiverMinorVersion());
-    EXPECT_EQ(mine.files, theirs.files);
+    std::vector<std::string> names;
+    for (const auto& [name, crc] : c.expected) names.push_back(name);
+    ExpectSameAsRealLibrary(real_, CorpusPath(c.file), names);
+  }
+}
+
+// Packages as players make them, in both formats: files in folders, a folder entry, Windows or
+// Unix hosts, either separator, and a damaged byte that both libraries must refuse.
+TEST_F(RarOracle, StandinMatchesTheRealLibraryOnWrittenArchives) {
+  vvtest::TempDir dir;
+  for (bool rar5 : {false, true}) {
+    SCOPED_TRACE(rar5 ? "RAR 5" : "RAR 4");
+    Item folder{"Desert", "", true};
+    folder.attributes = 0x10;
+    Item vkb{"Desert/desert.vkb", std::string(70000, 'v')};
+    Item info{rar5 ? "Desert/desert.info" : "Desert\\desert.info", "MaxPlayers = 4,\r\n"};
+    Item minimap{"desert_mm.tga", std::string(300, '\x7f')};
+    minimap.hostOS = 3;
+    minimap.attributes = 0100644;
+    const OracleRun good = ExpectSameAsRealLibrary(
+        real_, WriteArchive(dir.path(), rar5 ? "p5" : "p4", rar5, {folder, vkb, info, minimap}),
+        {"desert.vkb", "desert.info", "desert_mm.tga"});
+    EXPECT_TRUE(good.extracted);
+    EXPECT_EQ(good.items.size(), 4u);
+    EXPECT_EQ(good.files.at("desert_mm.tga"), minimap.data);
+
+    Item damaged{"desert.scar", "import(\"map\")"};
+    damaged.damageData = true;
+    const OracleRun bad = ExpectSameAsRealLibrary(
+        real_, WriteArchive(dir.path(), rar5 ? "d5" : "d4", rar5, {vkb, damaged}),
+        {"desert.vkb", "desert.scar"});
+    EXPECT_FALSE(bad.extracted);
+    EXPECT_EQ(bad.files.at("desert.scar"), "") << "a damaged entry leaves no file";
   }
 }
 

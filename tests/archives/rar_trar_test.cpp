@@ -286,19 +286,26 @@ TEST_P(TRARTest, SelfExtractingArchiveIsReadAfterItsStub) {
 INSTANTIATE_TEST_SUITE_P(Formats, TRARTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
 
-TEST(TRARLibrary, DefaultNameFindsTheStandinInTheProgramFolder) {
-  if (!SystemUnrarPath().empty()) GTEST_SKIP() << "the system's UnRAR library would be loaded";
+// The program folder's rules alone, also where the system has the real library.
+class TRARLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetSystemLibrarySearch(false); }
+  void TearDown() override {
+    platform::SetSystemLibrarySearch(true);
+    platform::SetProgramFolder("");
+  }
+};
+
+TEST_F(TRARLibrary, DefaultNameFindsTheStandinInTheProgramFolder) {
   platform::SetProgramFolder(vvtest::ProgramDir());
   vvtest::TempDir dir;
   TRAR rar;
   EXPECT_EQ(rar.DllName(), "unrar.dll");
   EXPECT_TRUE(rar.OpenArchiveFile(WriteArchive(dir.path(), "a", false, {{"a.txt", "a"}})));
   EXPECT_TRUE(rar.LibraryLoaded());
-  platform::SetProgramFolder("");
 }
 
-TEST(TRARLibrary, WithoutALibraryOpenFailsWith99) {
-  if (!SystemUnrarPath().empty()) GTEST_SKIP() << "the system's UnRAR library would be loaded";
+TEST_F(TRARLibrary, WithoutALibraryOpenFailsWith99) {
   vvtest::TempDir empty;
   platform::SetProgramFolder(empty.path());
   TRAR rar;
@@ -309,10 +316,9 @@ TEST(TRARLibrary, WithoutALibraryOpenFailsWith99) {
   EXPECT_FALSE(rar.LibraryLoaded());
   // Nothing was opened, so there is nothing to extract.
   EXPECT_THROW(rar.Extract(empty / "out", false, nullptr), EAssertionFailed);
-  platform::SetProgramFolder("");
 }
 
-TEST(TRARLibrary, OldInterfaceVersionWarnsOncePerLoadAndStillWorks) {
+TEST_F(TRARLibrary, OldInterfaceVersionWarnsOncePerLoadAndStillWorks) {
   platform::RecordingPrompter prompter;
   platform::ScopedPrompter scoped(prompter);
   platform::SetProgramFolder(VV_FAKE_UNRAR_DIR);
