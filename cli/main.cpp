@@ -4,6 +4,9 @@
 // settings file are those beside this executable; --target defaults to the settings file's
 // folder and is stored there when given. Exit code: 0 when everything converted, 1 when some
 // package or map failed, 2 on bad usage or a missing archive.exe.
+#include <langinfo.h>
+
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,9 +43,18 @@ bool IsPackage(const std::string& path) {
   return ext == ".zip" || ext == ".rar" || ext == ".vka";
 }
 
+// File names in packages are UTF-8. A library that makes its names through the locale (a real
+// UnRAR library, where installed) needs a UTF-8 one, as the desktop program gets from Qt: the
+// caller's own if it is UTF-8, else C.UTF-8.
+void UseUtf8Names() {
+  std::setlocale(LC_CTYPE, "");
+  if (std::string(nl_langinfo(CODESET)) != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseUtf8Names();
   std::string target;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {

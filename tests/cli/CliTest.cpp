@@ -1,7 +1,11 @@
 // The command-line front end: its output, exit codes and use of the settings file.
 #include <sys/stat.h>
 
+#include <cstdlib>
+#include <optional>
+
 #include "WorkflowFixture.h"
+#include "rar_writer.h"
 
 namespace wftest {
 namespace {
@@ -44,6 +48,39 @@ TEST_F(CliTest, ConvertsAndStoresTheTarget) {
   WriteZip(input + "/hill.zip", DesertFiles("hill"));
   EXPECT_EQ(Cli({"hill.zip"}, input), 0) << output;
   EXPECT_TRUE(platform::FileExists(maps + "/hill (4p).vka"));
+}
+
+// Clears the locale variables for a scope, so a child starts under the bare "C" locale.
+class ScopedCLocale {
+ public:
+  ScopedCLocale() {
+    for (const char* name : kNames) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+      unsetenv(name);
+    }
+  }
+  ~ScopedCLocale() {
+    for (const auto& [name, value] : saved_)
+      if (value) setenv(name.c_str(), value->c_str(), 1);
+  }
+
+ private:
+  static constexpr const char* kNames[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// Names in packages are UTF-8 whatever the caller's locale. A library that makes its names
+// through the locale (the real UnRAR library, where installed) must not cut a map's name at its
+// first non-ASCII letter when the front end starts under the bare "C" locale.
+TEST_F(CliTest, ConvertsNonAsciiNamesUnderTheCLocale) {
+  std::vector<rartest::Item> items;
+  for (const auto& [name, data] : DesertFiles("w\xC3\xBCste"))
+    items.push_back({"W\xC3\xBCste/" + name, data});
+  rartest::SaveVolumes(rartest::WriteRar5(items), input, "w\xC3\xBCste");
+  ScopedCLocale cLocale;
+  ASSERT_EQ(Cli({"--target", maps, input + "/w\xC3\xBCste.rar"}), 0) << output;
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"w\xC3\xBCste (4p).vka"});
 }
 
 TEST_F(CliTest, ExitCodes) {
