@@ -32,6 +32,9 @@ struct CorpusCase {
   std::map<std::string, uint32_t> expected;  // bare name -> CRC-32 of what lands in the folder
 };
 
+// Test listings name a case by its file, not by its bytes.
+void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.file; }
+
 const CorpusCase kCases[] = {
     {"test_read_format_rar.rar", true, 3, true, 0, {{"test.txt", 0xbec8a242}}},
     {"test_read_format_rar_compress_normal.rar",
