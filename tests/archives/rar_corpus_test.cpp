@@ -33,7 +33,9 @@ struct CorpusCase {
 };
 
 // Test listings name a case by its file, not by its bytes.
-void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const CorpusCase& c, std::ostream* os) {
+  *os << c.file;
+}
 
 const CorpusCase kCases[] = {
     {"test_read_format_rar.rar", true, 3, true, 0, {{"test.txt", 0xbec8a242}}},

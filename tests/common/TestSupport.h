@@ -3,12 +3,12 @@
 // the locations of the program folder and the public test corpora.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 #include "platform/Files.h"
 
@@ -47,16 +47,19 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 // The build's program folder: executables, archive.exe and the stand-in libraries.
-inline std::string ProgramDir() { return VV_PROGRAM_DIR; }
+inline std::string ProgramDir() {
+  return VV_PROGRAM_DIR;
+}
 
 // The public test corpora (TGA, ZIP, RAR files we did not write); may be absent.
-inline std::string TestDataDir() { return VV_TESTDATA_DIR; }
+inline std::string TestDataDir() {
+  return VV_TESTDATA_DIR;
+}
 
-#define VV_SKIP_WITHOUT_TESTDATA(sub)                                                   \
-  do {                                                                                  \
-    if (!platform::DirectoryExists(vvtest::TestDataDir() + "/" + (sub)))                \
-      GTEST_SKIP() << "public test corpus not present: " << vvtest::TestDataDir() << "/" \
-                   << (sub);                                                            \
+#define VV_SKIP_WITHOUT_TESTDATA(sub)                                                              \
+  do {                                                                                             \
+    if (!platform::DirectoryExists(vvtest::TestDataDir() + "/" + (sub)))                           \
+      GTEST_SKIP() << "public test corpus not present: " << vvtest::TestDataDir() << "/" << (sub); \
   } while (0)
 
 }  // namespace vvtest
