@@ -6,6 +6,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -125,15 +126,89 @@ void WriteBig(const std::string& path, size_t megabytes) {
   CloseZip(a);
 }
 
+// A 24-bit TGA minimap that looks like a map: value noise over a few octaves, coloured in flat
+// bands from deep water to rock, with the players' start places marked. Flat bands keep the
+// packages small.
+std::string Minimap(int size, int players, uint32_t seed) {
+  const int cells = 9;
+  std::vector<double> lattice(static_cast<size_t>(cells * cells * 3));
+  uint32_t r = seed | 1;
+  for (double& v : lattice) {
+    r = r * 1664525u + 1013904223u;
+    v = (r >> 8) / 16777216.0;
+  }
+  auto octave = [&](int o, double x, double y) {
+    const int n = 2 << o;  // 2, 4, 8 cells across
+    const double fx = x * n, fy = y * n;
+    const int ix = static_cast<int>(fx), iy = static_cast<int>(fy);
+    const double tx = fx - ix, ty = fy - iy;
+    auto at = [&](int cx, int cy) {
+      return lattice[static_cast<size_t>((o * cells + cy) * cells + cx)];
+    };
+    const double top = at(ix, iy) * (1 - tx) + at(ix + 1, iy) * tx;
+    const double bottom = at(ix, iy + 1) * (1 - tx) + at(ix + 1, iy + 1) * tx;
+    return top * (1 - ty) + bottom * ty;
+  };
+  struct Band {
+    double upTo;
+    unsigned char b, g, r;
+  };
+  const Band bands[] = {{0.36, 120, 50, 20}, {0.43, 170, 100, 40}, {0.47, 120, 190, 210},
+                        {0.62, 50, 140, 70}, {0.74, 40, 110, 50},  {0.84, 70, 100, 120},
+                        {2.0, 210, 215, 215}};
+  std::string out(18, '\0');
+  out[2] = 2;
+  out[12] = static_cast<char>(size & 0xFF);
+  out[13] = static_cast<char>(size >> 8);
+  out[14] = static_cast<char>(size & 0xFF);
+  out[15] = static_cast<char>(size >> 8);
+  out[16] = 24;
+  out[17] = 0x20;  // top-left origin
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      const double u = static_cast<double>(x) / size, v = static_cast<double>(y) / size;
+      const double h = 0.55 * octave(0, u, v) + 0.3 * octave(1, u, v) + 0.15 * octave(2, u, v);
+      const Band* band = bands;
+      while (h > band->upTo) ++band;
+      out.push_back(static_cast<char>(band->b));
+      out.push_back(static_cast<char>(band->g));
+      out.push_back(static_cast<char>(band->r));
+    }
+  }
+  // Start places: small red squares on a circle.
+  for (int p = 0; p < players; ++p) {
+    const double angle = 6.2831853 * p / players;
+    const int cx = static_cast<int>(size * (0.5 + 0.33 * std::cos(angle)));
+    const int cy = static_cast<int>(size * (0.5 + 0.33 * std::sin(angle)));
+    for (int y = cy - 3; y <= cy + 3; ++y)
+      for (int x = cx - 3; x <= cx + 3; ++x)
+        if (x >= 0 && y >= 0 && x < size && y < size) {
+          const size_t at = 18 + (static_cast<size_t>(y) * size + x) * 3;
+          out[at] = 30;
+          out[at + 1] = 30;
+          out[at + 2] = static_cast<char>(220);
+        }
+  }
+  return out;
+}
+
+// The files of a sample map, with a minimap that looks like one.
+Files SampleMap(const std::string& name, int players, size_t vkbSize, uint32_t seed) {
+  Files files = MapFiles(name, players, 64, vkbSize, seed);
+  for (auto& [file, data] : files)
+    if (file == name + "_mm.tga") data = Minimap(192, players, seed);
+  return files;
+}
+
 void Samples(const std::string& folder) {
-  WriteZip(folder + "/desert.zip", MapFiles("desert", 4, 64, 4096, 11));
+  WriteZip(folder + "/desert.zip", SampleMap("desert", 4, 4096, 11));
   // Two maps in one package, six players each.
-  Files twins = MapFiles("north", 6, 64, 2048, 21);
-  for (auto& file : MapFiles("south", 6, 64, 2048, 31)) twins.push_back(file);
+  Files twins = SampleMap("north", 6, 2048, 21);
+  for (auto& file : SampleMap("south", 6, 2048, 31)) twins.push_back(file);
   WriteZip(folder + "/twin-maps.zip", twins);
   // A RAR package that keeps its map in a subfolder, with a blank in the map's name.
   std::vector<rartest::Item> items;
-  for (const auto& [name, data] : MapFiles("Big Hill", 2, 64, 3072, 41))
+  for (const auto& [name, data] : SampleMap("Big Hill", 2, 3072, 41))
     items.push_back({"Big Hill/" + name, data});
   rartest::SaveVolumes(rartest::WriteRar4(items), folder, "big-hill");
 }
