@@ -117,6 +117,68 @@ bool EmptyFolderAt(int dirFd) {
   return ok;
 }
 
+// The destination name in folder for an entry called name: the existing entry that matches it
+// ignoring case, else name as given.
+std::string EntryIn(const std::string& folder, const std::string& name) {
+  return ResolvePath(JoinPath(folder, name));
+}
+
+// Puts the regular file name of the open folder fromDir (whose path is from) in place of to,
+// replacing a file there. Across file systems the copy goes to a fresh name beside to first, so
+// to is never left half written.
+bool ReplaceFile(int fromDir, const std::string& name, const std::string& from,
+                 const std::string& to) {
+  if (renameat(fromDir, name.c_str(), AT_FDCWD, to.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  const std::string temp = to + ".vv-move";
+  unlink(temp.c_str());
+  if (!CopyNewFile(from, temp)) return false;
+  if (rename(temp.c_str(), to.c_str()) != 0) {
+    unlink(temp.c_str());
+    return false;
+  }
+  return unlink(from.c_str()) == 0;
+}
+
+bool MergeFolderAt(int sourceFd, const std::string& source, const std::string& destination) {
+  struct stat st;
+  if (lstat(destination.c_str(), &st) != 0) {
+    if (mkdir(destination.c_str(), 0777) != 0) return false;
+  } else if (stat(destination.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  int scanFd = dup(sourceFd);
+  if (scanFd < 0) return false;
+  DIR* dir = fdopendir(scanFd);
+  if (!dir) {
+    close(scanFd);
+    return false;
+  }
+  bool ok = true;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (fstatat(sourceFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      ok = false;
+      continue;
+    }
+    const std::string from = JoinPath(source, name);
+    const std::string to = EntryIn(destination, name);
+    if (S_ISDIR(st.st_mode)) {
+      Fd child(openat(sourceFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (child.get() < 0 || !MergeFolderAt(child.get(), from, to)) ok = false;
+    } else if (!S_ISREG(st.st_mode)) {
+      ok = false;
+    } else {
+      struct stat existing;
+      const bool folderInTheWay = lstat(to.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode);
+      if (folderInTheWay || !ReplaceFile(sourceFd, name, from, to)) ok = false;
+    }
+  }
+  closedir(dir);
+  return ok;
+}
+
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -183,6 +245,27 @@ bool DeleteTree(const std::string& path) {
     EmptyFolderAt(dir.get());
   }
   return rmdir(resolved.c_str()) == 0;
+}
+
+bool RemoveAnyEntry(const std::string& path) {
+  if (path.empty()) return false;
+  const std::string name = ExcludeTrailingPathDelimiter(path);
+  // Each round removes one spelling; a folder cannot hold more than a few hundred of them.
+  for (int round = 0; round < 1024; ++round) {
+    const std::string resolved = ResolvePath(name);
+    struct stat st;
+    if (lstat(resolved.c_str(), &st) != 0) return errno == ENOENT;
+    if (!DeleteTree(resolved)) return false;
+  }
+  return false;
+}
+
+bool MergeTree(const std::string& source, const std::string& destination) {
+  if (source.empty() || destination.empty()) return false;
+  Fd dir(open(ResolvePath(source).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (dir.get() < 0) return false;
+  return MergeFolderAt(dir.get(), ResolvePath(source),
+                       ResolvePath(ExcludeTrailingPathDelimiter(destination)));
 }
 
 int64_t FileSize(const std::string& path) {

@@ -18,6 +18,15 @@ bool DeleteFile(const std::string& path);       // a file (or a link itself)
 bool MoveFile(const std::string& source, const std::string& destination);
 // Deletes a folder and everything under it. Symbolic links are removed, never followed.
 bool DeleteTree(const std::string& path);
+// Removes whatever stands under the name, in every spelling that matches it ignoring case: a
+// file, a symbolic link (the link itself) or a whole folder tree. True when nothing of that
+// name is left.
+bool RemoveAnyEntry(const std::string& path);
+// Moves the regular files and folders under source into destination (created when missing),
+// replacing files of the same name there and keeping the others. Symbolic links and special
+// files under source are not moved, and no link under source is followed. False when anything
+// could not be moved.
+bool MergeTree(const std::string& source, const std::string& destination);
 
 int64_t FileSize(const std::string& path);  // -1 when missing
 // Last-write time as a local DOS date/time (date in the high 16 bits); -1 when missing.

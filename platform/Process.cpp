@@ -57,32 +57,41 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
   return rc == 0 ? pid : -1;
 }
 
+// The exit code as a shell would give it: the program's own, or 128 + the signal that ended it.
+int ExitCode(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return kNotStarted;
+}
+
 int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
   int status = 0;
   if (!whileWaiting) {
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid, &status, 0) < 0) {
+      if (errno != EINTR) return kNotStarted;
     }
-    return status;
+    return ExitCode(status);
   }
   for (;;) {
     pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno != EINTR)) return status;
+    if (done == pid) return ExitCode(status);
+    if (done < 0 && errno != EINTR) return kNotStarted;
     whileWaiting();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 }
 
 // One command of a batch file: the line split by the Windows rules, the program looked for in
-// the folder the batch file runs in. A command that cannot be found is skipped, as the command
-// interpreter reports it and goes on.
-void RunBatchCommand(const std::string& line, const std::string& folder,
-                     const std::function<void()>& whileWaiting) {
+// the folder the batch file runs in. A command that cannot be found is skipped with the
+// interpreter's "not found" code, as the command interpreter reports it and goes on.
+int RunBatchCommand(const std::string& line, const std::string& folder,
+                    const std::function<void()>& whileWaiting) {
   std::vector<std::string> args = SplitCommandLine(line);
-  if (args.empty()) return;
+  if (args.empty()) return 0;
   std::string program = FindProgram(args[0], folder);
-  if (program.empty()) return;
+  if (program.empty()) return kCommandNotFound;
   pid_t pid = Spawn(program, args);
-  if (pid > 0) WaitFor(pid, whileWaiting);
+  return pid > 0 ? WaitFor(pid, whileWaiting) : kCommandNotFound;
 }
 
 bool IsIgnoredBatchLine(const std::string& line) {
@@ -91,14 +100,17 @@ bool IsIgnoredBatchLine(const std::string& line) {
          lower.rfind("rem ", 0) == 0 || lower == "rem" || lower.rfind("::", 0) == 0;
 }
 
-void RunBatchLines(const std::vector<std::string>& lines, const std::string& folder,
-                   const std::function<void()>& whileWaiting) {
+// The exit code of the batch run is that of its last command, as the interpreter's.
+int RunBatchLines(const std::vector<std::string>& lines, const std::string& folder,
+                  const std::function<void()>& whileWaiting) {
+  int exitCode = 0;
   for (const std::string& raw : lines) {
     std::string line = Trim(raw);
     if (IsIgnoredBatchLine(line)) continue;
     if (line[0] == '@') line = Trim(line.substr(1));
-    RunBatchCommand(line, folder, whileWaiting);
+    exitCode = RunBatchCommand(line, folder, whileWaiting);
   }
+  return exitCode;
 }
 
 }  // namespace
@@ -145,39 +157,33 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return args;
 }
 
-bool RunCommandLine(const std::string& commandLine, bool wait,
-                    const std::function<void()>& whileWaiting) {
+std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
+                                  const std::function<void()>& whileWaiting) {
   std::vector<std::string> args = SplitCommandLine(commandLine);
-  if (args.empty()) return false;
+  if (args.empty()) return std::nullopt;
   std::string folder = CurrentFolder();
   std::string program = FindProgram(args[0], folder);
-  if (program.empty()) return false;
+  if (program.empty()) return std::nullopt;
 
   if (SameText(ExtractFileExt(program), ".bat")) {
     std::vector<std::string> lines;
     try {
       lines = ReadTextLines(program);
     } catch (const std::exception&) {
-      return false;
+      return std::nullopt;
     }
-    if (wait) {
-      RunBatchLines(lines, folder, whileWaiting);
-    } else {
-      // Nobody waits: the commands run one after another on a thread of their own.
-      std::thread([lines, folder] { RunBatchLines(lines, folder, {}); }).detach();
-    }
-    return true;
+    if (wait) return RunBatchLines(lines, folder, whileWaiting);
+    // Nobody waits: the commands run one after another on a thread of their own.
+    std::thread([lines, folder] { RunBatchLines(lines, folder, {}); }).detach();
+    return 0;
   }
 
   pid_t pid = Spawn(program, args);
-  if (pid < 0) return false;
-  if (wait) {
-    WaitFor(pid, whileWaiting);
-  } else {
-    // Reap it when it ends so it does not linger as a zombie.
-    std::thread([pid] { WaitFor(pid, {}); }).detach();
-  }
-  return true;
+  if (pid < 0) return std::nullopt;
+  if (wait) return WaitFor(pid, whileWaiting);
+  // Reap it when it ends so it does not linger as a zombie.
+  std::thread([pid] { WaitFor(pid, {}); }).detach();
+  return 0;
 }
 
 }  // namespace platform

@@ -5,17 +5,26 @@
 // (case-insensitively) and runs it with posix_spawn, waiting for it. Nothing in a file name is
 // ever interpreted by a shell.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
 
-// Starts commandLine in the current folder with no standard input or output. Returns false when
-// it could not be started. With wait, blocks until it has ended, calling whileWaiting (when set)
-// about every 20 ms so a window can keep itself painted.
-bool RunCommandLine(const std::string& commandLine, bool wait,
-                    const std::function<void()>& whileWaiting = {});
+// Exit code of a batch command whose program cannot be found or started, as the Windows command
+// interpreter reports it.
+inline constexpr int kCommandNotFound = 9009;
+// Exit code when waiting for a child failed, so its outcome is unknown.
+inline constexpr int kNotStarted = -1;
+
+// Starts commandLine in the current folder with no standard input or output. Returns nothing
+// when it could not be started. With wait, blocks until it has ended, calling whileWaiting (when
+// set) about every 20 ms so a window can keep itself painted, and returns its exit code (for a
+// batch file that of its last command; 128 + n for a program ended by signal n). Without wait
+// the result is 0.
+std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
+                                  const std::function<void()>& whileWaiting = {});
 
 // Splits a command line into arguments by the rules of the Windows C runtime (blanks separate,
 // double quotes group, backslashes escape quotes only in front of a quote).

@@ -129,4 +129,34 @@ int StrToInt(std::string_view s) {
   return value;
 }
 
+std::string EscapeControlCharacters(std::string_view s) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x85) {
+      out += "\\u0085";  // NEXT LINE
+      ++i;
+    } else if (c == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80 &&
+               (static_cast<unsigned char>(s[i + 2]) & 0xFE) == 0xA8) {
+      out += s[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";  // LINE / PARAGRAPH SEPARATOR
+      i += 2;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
 }  // namespace platform

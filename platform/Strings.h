@@ -19,6 +19,12 @@ std::string UpperCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // equal ignoring ASCII case
 std::string Trim(std::string_view s);  // blanks and control characters off both ends
 
+// The text with every character that would start a new line or move the cursor shown as an
+// escape: "\n", "\r", "\t", "\x1b" for control bytes, "\u2028" for the Unicode line and
+// paragraph separators and the next-line character. Everything else, backslashes included,
+// stays as it is.
+std::string EscapeControlCharacters(std::string_view s);
+
 // "a/b/c.txt" -> "c.txt"
 std::string ExtractFileName(std::string_view path);
 // "a/b/c.txt" -> "a/b/" (with the trailing separator; empty when there is no folder part)

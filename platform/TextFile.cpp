@@ -1,5 +1,8 @@
 #include "platform/TextFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,17 +17,17 @@ std::string IoErrorMessage(const char* action, const std::string& path, int erro
   return std::string("Cannot ") + action + " file \"" + path + "\": " + std::strerror(error);
 }
 
-}  // namespace
-
-void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::string resolved = ResolvePath(path);
-  FILE* file = std::fopen(resolved.c_str(), "wb");
-  if (!file) throw EInOutError(IoErrorMessage("write", path, errno));
+std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) {
     text += line;
     text += "\r\n";
   }
+  return text;
+}
+
+void WriteAndClose(FILE* file, const std::string& path, const std::vector<std::string>& lines) {
+  const std::string text = JoinLines(lines);
   bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   int error = errno;
   if (std::fclose(file) != 0 && ok) {
@@ -32,6 +35,28 @@ void WriteTextLines(const std::string& path, const std::vector<std::string>& lin
     error = errno;
   }
   if (!ok) throw EInOutError(IoErrorMessage("write", path, error));
+}
+
+}  // namespace
+
+void WriteTextLines(const std::string& path, const std::vector<std::string>& lines) {
+  std::string resolved = ResolvePath(path);
+  FILE* file = std::fopen(resolved.c_str(), "wb");
+  if (!file) throw EInOutError(IoErrorMessage("write", path, errno));
+  WriteAndClose(file, path, lines);
+}
+
+void WriteNewTextFile(const std::string& path, const std::vector<std::string>& lines) {
+  const int fd =
+      open(ResolvePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) throw EInOutError(IoErrorMessage("write", path, errno));
+  FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    const int error = errno;
+    close(fd);
+    throw EInOutError(IoErrorMessage("write", path, error));
+  }
+  WriteAndClose(file, path, lines);
 }
 
 std::vector<std::string> ReadTextLines(const std::string& path) {

@@ -1,8 +1,11 @@
 #include "platform/Volume.h"
 
+#include <sys/statvfs.h>
+
 #include <map>
 
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Strings.h"
 
 namespace platform {
@@ -43,6 +46,21 @@ bool GetVolumeLabel(const std::string& root, std::string& label) {
   if (!it->second.readable) return false;
   label = it->second.label;
   return true;
+}
+
+FreeSpace FreeSpaceAt(const std::string& path) {
+  FreeSpace simulated;
+  auto it = Simulated().find(DriveRootOf(path));
+  if (it != Simulated().end()) simulated = it->second.free;
+  FreeSpace real;
+  struct statvfs vfs;
+  if (!path.empty() && statvfs(ResolvePath(path).c_str(), &vfs) == 0) {
+    real.bytes = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    // File systems without a fixed number of entries report none at all.
+    if (vfs.f_files > 0) real.entries = static_cast<int64_t>(vfs.f_favail);
+  }
+  return {simulated.bytes >= 0 ? simulated.bytes : real.bytes,
+          simulated.entries >= 0 ? simulated.entries : real.entries};
 }
 
 void SimulateVolume(const std::string& folder, const SimulatedVolume& volume) {

@@ -1,6 +1,7 @@
 #pragma once
 // Drive type and volume label of a path's drive. On POSIX every path is on a fixed drive with an
 // empty label, unless a test simulates a volume (for example a removable disk with a label).
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -19,10 +20,19 @@ unsigned GetDriveType(const std::string& root);
 // False when the volume cannot be read (a simulated volume marked unreadable).
 bool GetVolumeLabel(const std::string& root, std::string& label);
 
+// Room left on the file system that holds path, for an unprivileged writer: bytes and new file
+// entries. Both -1 when it cannot be told.
+struct FreeSpace {
+  int64_t bytes = -1;
+  int64_t entries = -1;
+};
+FreeSpace FreeSpaceAt(const std::string& path);
+
 struct SimulatedVolume {
   unsigned driveType = DRIVE_REMOVABLE;
   std::string label;
   bool readable = true;
+  FreeSpace free = {};  // -1: the real file system's
 };
 // Test seam: every path under folder is on this volume until cleared.
 void SimulateVolume(const std::string& folder, const SimulatedVolume& volume);

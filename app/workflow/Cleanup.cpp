@@ -8,9 +8,7 @@ namespace workflow {
 
 bool DeleteFolderTree(const std::string& path) {
   try {
-    if (path.empty()) return false;
-    if (platform::DirectoryExists(path)) platform::DeleteTree(path);
-    return !platform::DirectoryExists(path) && !platform::FileExists(path);
+    return platform::RemoveAnyEntry(path);
   } catch (...) {
     return false;
   }
@@ -20,9 +18,7 @@ void ConvertWorkflow::Cleanup() {
   state_.AppFolder = ProgramFolder();
   if (!platform::SetCurrentFolder(state_.AppFolder))
     throw EInOutError("cannot change to folder " + state_.AppFolder);
-  for (const char* name : {kTocFile, kPackBatchFile, kUnpackBatchFile, "$$$$.bat"})
-    if (platform::FileExists(name)) platform::DeleteFile(name);
-  DeleteFolderTree(platform::JoinPath(state_.AppFolder, kStagingFolder));
+  RemoveMapWorkFiles(state_.AppFolder);
   platform::SetCurrentFolder(state_.AppFolder);
 }
 

@@ -42,4 +42,13 @@ std::string MapStagingFolder(const ConvertState& s);
 // Whether a path may stand between double quotes in a batch line without adding an argument.
 bool QuotableInBatch(const std::string& path);
 
+// What one map's pass leaves in the program folder: the scripts and the staging tree.
+inline constexpr const char* kMapWorkNames[] = {kTocFile, kPackBatchFile, kUnpackBatchFile,
+                                                "$$$$.bat", kStagingFolder};
+// Removes everything under those names (links as links, any spelling of the name).
+void RemoveMapWorkFiles(const std::string& programFolder);
+// Writes a work file afresh: whatever stands under its name goes first, then the file is
+// created exclusively, so a link planted in between makes the write fail instead of follow.
+void WriteWorkFile(const std::string& path, const std::vector<std::string>& lines);
+
 }  // namespace workflow

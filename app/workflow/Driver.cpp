@@ -39,6 +39,15 @@ std::string OneLine(const std::string& text) {
 
 }  // namespace
 
+std::string ConvertWorkflow::OwnedSelection() const {
+  const std::string chosen = state_.SelectMode == 1   ? state_.MapFilePath
+                             : state_.SelectMode == 2 ? state_.SourceFolder
+                                                      : std::string();
+  for (const std::string& path : {chosen, TargetFolder()})
+    if (!path.empty() && LiesInWorkArea(path)) return path;
+  return {};
+}
+
 void ConvertWorkflow::FailPackage(const std::string& reason) {
   mm("error - " + state_.PackageFileName + " : " + OneLine(reason) + " !");
   ++failures_;
@@ -56,6 +65,9 @@ void ConvertWorkflow::RunConversion() {
       ++failures_;
     } else if (state_.SelectMode != 0 && !QuotableInBatch(TargetFolder())) {
       mm("error - target folder " + TargetFolder() + " can not be passed to archive.exe !");
+      ++failures_;
+    } else if (const std::string owned = OwnedSelection(); !owned.empty()) {
+      mm("error - " + owned + " lies in the work area of the program folder, nothing converted !");
       ++failures_;
     } else if (state_.SelectMode == 1) {
       ProcessSingleFile();
@@ -99,7 +111,12 @@ void ConvertWorkflow::ProcessSingleFile() {
     const std::string& ext = state_.PackageExt;
     state_.PackageKind = ext == ".zip" ? 1 : ext == ".rar" ? 2 : ext == ".vka" ? 3 : 0;
     try {
-      if (state_.PackageKind == 1 || state_.PackageKind == 2)
+      // Whatever an earlier, interrupted run or anybody else left under the work-area names
+      // must not mix with this package.
+      if (state_.PackageKind != 0) CleanupAll();
+      if (state_.PackageKind != 0 && LiesInWorkArea(state_.MapFilePath))
+        FailPackage("it lies in the work area of the program folder");
+      else if (state_.PackageKind == 1 || state_.PackageKind == 2)
         ProcessZipRarFile();
       else if (state_.PackageKind == 3)
         ProcessVKAfile();
@@ -148,8 +165,15 @@ void ConvertWorkflow::ProcessZipRarFile() {
 
 void ConvertWorkflow::ProcessVKAfile() {
   state_.AppFolder = ProgramFolder();
-  if (!QuotableInBatch(state_.MapFilePath) || !QuotableInBatch(state_.AppFolder)) {
+  const std::string work = WorkFolderPath();
+  if (!QuotableInBatch(state_.MapFilePath) || !QuotableInBatch(work)) {
     FailPackage("its path can not be passed to archive.exe");
+    return;
+  }
+  // The archive is unpacked into a fresh work folder first: only its maps go on to the
+  // program folder, never a file that would sit beside the program (a library, a script).
+  if (!platform::CreateDir(work)) {
+    FailPackage("the work folder " + work + " could not be created");
     return;
   }
   if (CreateVKA2VKBBatFile()) {
@@ -157,16 +181,38 @@ void ConvertWorkflow::ProcessVKAfile() {
     mm("Executing archive to convert vka file...");
     if (!platform::SetCurrentFolder(state_.AppFolder))
       throw EInOutError("cannot change to folder " + state_.AppFolder);
-    RunCommand(kUnpackBatchFile, true);
-    if (platform::DirectoryExists("Scenarios")) {
-      mm("Done!");
-      ++converted_;
-    } else {
-      FailPackage("archive.exe unpacked nothing");
-    }
+    const int exitCode = RunCommand(kUnpackBatchFile, true);
+    TakeUnpackedMaps(exitCode);
   }
   if (!platform::SetCurrentFolder(state_.AppFolder))
     throw EInOutError("cannot change to folder " + state_.AppFolder);
+}
+
+void ConvertWorkflow::TakeUnpackedMaps(int exitCode) {
+  if (exitCode != 0) {
+    FailPackage("archive.exe could not unpack it (exit code " + std::to_string(exitCode) + ")");
+    return;
+  }
+  std::string scenarios;
+  for (const std::string& name : ListFolder(WorkFolderPath())) {
+    const std::string path = platform::JoinPath(WorkFolderPath(), name);
+    if (scenarios.empty() && platform::SameText(name, kScenariosFolder) &&
+        platform::DirectoryExists(path))
+      scenarios = path;
+    else
+      mm("left out " + name + " : a vka file only adds to the " + kScenariosFolder + " folder");
+  }
+  if (scenarios.empty()) {
+    FailPackage("archive.exe unpacked no " + std::string(kScenariosFolder) + " folder");
+    return;
+  }
+  if (!platform::MergeTree(scenarios, platform::JoinPath(state_.AppFolder, kScenariosFolder))) {
+    FailPackage("its maps could not all be moved into the " + std::string(kScenariosFolder) +
+                " folder");
+    return;
+  }
+  mm("Done!");
+  ++converted_;
 }
 
 }  // namespace workflow

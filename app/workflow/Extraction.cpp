@@ -1,8 +1,12 @@
 // Package extraction into the work folder and the first look at its map.
+#include <cerrno>
+#include <cstring>
+
 #include "app/workflow/Components.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/Volume.h"
 
 namespace workflow {
 
@@ -10,10 +14,34 @@ std::string ConvertWorkflow::WorkFolderPath() const {
   return platform::JoinPath(state_.AppFolder, kWorkFolder);
 }
 
+namespace {
+
+// The work area's drive must hold what the package says it unpacks to. A package is refused
+// before it fills the drive, and an extraction that did fill it says so.
+void CheckRoomFor(const std::string& work, int64_t bytes, int64_t entries) {
+  const platform::FreeSpace free = platform::FreeSpaceAt(work);
+  if ((free.bytes >= 0 && bytes > free.bytes) || (free.entries >= 0 && entries > free.entries))
+    throw Exception("it unpacks to " + std::to_string(bytes) + " bytes in " +
+                    std::to_string(entries) + " files, more than the drive of the work area " +
+                    work + " has free (" + std::to_string(free.bytes) + " bytes, " +
+                    std::to_string(free.entries) + " files)");
+}
+
+void CheckNotFull(const std::string& work) {
+  constexpr int64_t kNearlyFull = 64 * 1024;
+  const platform::FreeSpace free = platform::FreeSpaceAt(work);
+  if ((free.bytes >= 0 && free.bytes < kNearlyFull) || free.entries == 0)
+    throw Exception("the package could not be extracted: " + std::string(std::strerror(ENOSPC)) +
+                    " (the drive of the work area " + work + " is full)");
+}
+
+}  // namespace
+
 bool ConvertWorkflow::ExtractFile() {
   state_.AppFolder = ProgramFolder();
   const std::string work = WorkFolderPath();
-  if (!platform::DirectoryExists(work)) platform::CreateDir(work);
+  // The package starts with the work area cleared, so this makes a new, real folder.
+  if (!platform::CreateDir(work)) throw Exception("the work folder " + work + " could not be made");
   bool result = false;
   if (state_.PackageKind == 1) {
     mm("Extracting zip file. Please wait...");
@@ -21,7 +49,12 @@ bool ConvertWorkflow::ExtractFile() {
     zip.SetShowProgressDialog(false);
     zip.SetExtractDir(work);
     zip.SetZipFileName(state_.MapFilePath);
-    if (zip.Extract() > 0) {
+    int64_t bytes = 0;
+    for (const TFileInfo& entry : zip.Directory()) bytes += entry.UnComprSize;
+    CheckRoomFor(work, bytes, static_cast<int64_t>(zip.Directory().size()));
+    const int32_t count = zip.Extract();
+    CheckNotFull(work);
+    if (count > 0) {
       GetVKBfilename();
       ShowMapImageWindow();
       result = true;
@@ -32,8 +65,11 @@ bool ConvertWorkflow::ExtractFile() {
     if (!rar.OpenArchiveFile(state_.MapFilePath)) {
       mm("Error - " + state_.MapFilePath + " failed to open");
     } else {
+      const TRARArchiveInformation& info = rar.ArchiveInformation();
+      CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
       mm("Extracting rar file. Please wait...");
       result = rar.Extract(work, false, nullptr);
+      CheckNotFull(work);
       GetVKBfilename();
       ShowMapImageWindow();
       mm("Done!");

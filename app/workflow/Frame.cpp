@@ -22,7 +22,8 @@ ConvertWorkflow::~ConvertWorkflow() = default;
 
 void ConvertWorkflow::AppendToPane(Pane pane, const std::string& line) {
   if (view_.PaneLineCount(pane) > 500) view_.ClearPane(pane);
-  view_.AppendLine(pane, line);
+  // Names come from packages: a line feed in one must not make a line of its own.
+  view_.AppendLine(pane, platform::EscapeControlCharacters(line));
 }
 
 void ConvertWorkflow::mm(const std::string& line) {

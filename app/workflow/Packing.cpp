@@ -1,11 +1,12 @@
 // The pack chain of one map, the two batch files, the archiver run and the placing of VKA
 // files that a package carries.
+#include <optional>
+
 #include "app/workflow/Components.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Prompter.h"
-#include "platform/TextFile.h"
 
 namespace workflow {
 namespace {
@@ -49,13 +50,19 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   CreateVKB2VKABatFile();
   mm("$$$.bat file created ok");
   mm("Creating " + s.MapName + ".vka file. Please wait...");
-  RunCommand(kPackBatchFile, true);
-  if (platform::FileExists(platform::JoinPath(s.VKAFolder, s.MapName + ".vka"))) {
+  const int exitCode = RunCommand(kPackBatchFile, true);
+  // Only a run that ended well made the file: one that failed may have left a part of it, which
+  // stays (it is not ours to delete) but is not reported as made.
+  const bool made = platform::FileExists(platform::JoinPath(s.VKAFolder, s.MapName + ".vka"));
+  if (exitCode == 0 && made) {
     mm(s.MapName + ".vka file created successfully");
     rr("   -> " + s.MapName + ".vka");
     ++converted_;
   } else {
-    mm(s.MapName + ".vka file create failed !");
+    mm(s.MapName + ".vka file create failed" +
+       (exitCode == 0 ? std::string()
+                      : " (archive.exe exit code " + std::to_string(exitCode) + ")") +
+       " !");
     ++failures_;
   }
   s.VKASourceSubfolder.clear();
@@ -71,7 +78,7 @@ bool ConvertWorkflow::CreateVKB2VKABatFile() {
   for (int n = 1; Taken(platform::JoinPath(s.VKAFolder, s.MapName + players + ".vka")); ++n)
     s.MapName += "---[ " + std::to_string(n) + " ]";
   s.MapName += players;
-  platform::WriteTextLines(
+  WriteWorkFile(
       kPackBatchFile,
       {"@echo off", "archive.exe -c $tmp$.txt -a \"" +
                         platform::JoinPath(s.VKAFolder, s.MapName + ".vka") + "\" -r $map$"});
@@ -80,19 +87,22 @@ bool ConvertWorkflow::CreateVKB2VKABatFile() {
 
 bool ConvertWorkflow::CreateVKA2VKBBatFile() {
   state_.AppFolder = ProgramFolder();
-  platform::WriteTextLines(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
-                           {"@echo off", "archive.exe -a \"" + state_.MapFilePath + "\" -e \"" +
-                                             state_.AppFolder + "\""});
+  WriteWorkFile(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
+                {"@echo off",
+                 "archive.exe -a \"" + state_.MapFilePath + "\" -e \"" + WorkFolderPath() + "\""});
   return true;
 }
 
-void ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
-  if (platform::RunCommandLine(commandLine, wait, [this] { view_.WhileWaiting(); })) return;
+int ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
+  const std::optional<int> exitCode =
+      platform::RunCommandLine(commandLine, wait, [this] { view_.WhileWaiting(); });
+  if (exitCode) return *exitCode;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();
   box.text = "Unable to run " + commandLine;
   box.flags = platform::MB_OK;
   platform::CurrentPrompter().MessageBox(box);
+  return platform::kNotStarted;
 }
 
 void ConvertWorkflow::MoveVKAfile() {

@@ -2,7 +2,6 @@
 #include "app/workflow/Components.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
-#include "platform/TextFile.h"
 
 namespace workflow {
 
@@ -31,7 +30,7 @@ bool ConvertWorkflow::CreateTxtFile() {
   for (const auto& [has, name] : files)
     if (has) lines.push_back(folder + name);
   lines.push_back("TOCEnd");
-  platform::WriteTextLines(platform::JoinPath(s.AppFolder, kTocFile), lines);
+  WriteWorkFile(platform::JoinPath(s.AppFolder, kTocFile), lines);
   // archive.exe is told the relative name, so the script must be in the current folder.
   return platform::FileExists(kTocFile);
 }

@@ -24,12 +24,17 @@ inline constexpr char kStagingFolder[] = "$map$";
 inline constexpr char kTocFile[] = "$tmp$.txt";
 inline constexpr char kPackBatchFile[] = "$$$.bat";
 inline constexpr char kUnpackBatchFile[] = "$$$1.bat";
+inline constexpr char kScenariosFolder[] = "Scenarios";
 
 // The program file's folder without a trailing separator.
 std::string ProgramFolder();
 // Removes a folder tree (links are removed, never followed); true when nothing is left of it.
 // Paths of any length are accepted.
 bool DeleteFolderTree(const std::string& path);
+// Whether path is, or lies inside, one of the program folder's work-area names ("$$$",
+// "$map$", the TOC script, the batch files). Such a path is never taken as a package, a source
+// or a target folder: the cleanup would delete it.
+bool LiesInWorkArea(const std::string& path);
 
 class ConvertWorkflow {
  public:
@@ -100,7 +105,8 @@ class ConvertWorkflow {
   void VerifyProcessVKBfile();
   bool CreateVKB2VKABatFile();
   bool CreateVKA2VKBBatFile();
-  void RunCommand(const std::string& commandLine, bool wait);
+  // The exit code of what ran (platform::kNotStarted when it could not be started).
+  int RunCommand(const std::string& commandLine, bool wait);
   void MoveVKAfile();
 
  private:
@@ -111,6 +117,10 @@ class ConvertWorkflow {
   std::string TargetFolder() const;
   bool TargetKnown() const;
   void FailPackage(const std::string& reason);
+  // The chosen package, source folder or target folder when one lies in the work area.
+  std::string OwnedSelection() const;
+  // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
+  void TakeUnpackedMaps(int exitCode);
   std::string FindFirstEntry(const std::string& mask);
   bool MapNameAllowed() const;
 

@@ -49,3 +49,13 @@ TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
 }
 
 }  // namespace
+
+TEST(EscapeControlCharacters, KeepsOneLineOneLine) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain name (4p).vka", "plain name (4p).vka"},
+      {"a\nb\r\tc\x1b[2J", "a\\nb\\r\\tc\\x1b[2J"},
+      {"x\xc2\x85y\xe2\x80\xa8z\xe2\x80\xa9", "x\\u0085y\\u2028z\\u2029"},
+      {"W\xc3\xbcste C:\\maps", "W\xc3\xbcste C:\\maps"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(platform::EscapeControlCharacters(in), out);
+}

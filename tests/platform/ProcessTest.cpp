@@ -90,6 +90,17 @@ TEST_F(RunCommand, WaitingCallsBackWhileTheProgramRuns) {
   EXPECT_GE(calls, 2);
 }
 
+TEST_F(RunCommand, ReportsTheExitCodeOfTheLastCommand) {
+  EXPECT_EQ(platform::RunCommandLine("/bin/sh -c \"exit 3\"", true), 3);
+  EXPECT_EQ(platform::RunCommandLine("/bin/sh -c \"kill -9 $$\"", true), 128 + 9);
+  vvtest::WriteFile(dir / "fails.bat", "@echo off\r\n/bin/false\r\n");
+  EXPECT_EQ(platform::RunCommandLine("fails.bat", true), 1);
+  vvtest::WriteFile(dir / "missing.bat", "/bin/true\r\nnosuch.exe\r\n");
+  EXPECT_EQ(platform::RunCommandLine("missing.bat", true), platform::kCommandNotFound);
+  vvtest::WriteFile(dir / "ok.bat", "nosuch.exe\r\n/bin/true\r\n");
+  EXPECT_EQ(platform::RunCommandLine("ok.bat", true), 0);
+}
+
 TEST_F(RunCommand, MissingProgramOrBatchFileIsNotStarted) {
   EXPECT_FALSE(platform::RunCommandLine("", true));
   EXPECT_FALSE(platform::RunCommandLine("nosuch.exe", true));

@@ -229,24 +229,32 @@ TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
   wf.RunConversion();
   chmod(maps.c_str(), 0755);
   EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
-  EXPECT_TRUE(Logged("desert (4p).vka file create failed !"));
+  EXPECT_TRUE(Logged("desert (4p).vka file create failed (archive.exe exit code 1) !"));
   EXPECT_EQ(wf.Failures(), 1);
   ExpectWorkAreaGone();
 }
 
-TEST_F(ConvertTest, ArchiverThatWritesNothingGivesNoSuccessLine) {
-  platform::DeleteFile(prog + "/archive.exe");
-  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nexit 0\n");
-  chmod((prog + "/archive.exe").c_str(), 0755);
-  WriteZip(input + "/desert.zip", DesertFiles());
-  ConvertWorkflow wf(view);
-  Choose(wf, input + "/desert.zip");
-  wf.RunConversion();
-  EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
-  EXPECT_TRUE(Logged("desert (4p).vka file create failed !"));
-  EXPECT_TRUE(view.created.size() == 5u) << "only the package line and the closing lines";
-  EXPECT_TRUE(Tree(maps).empty());
-  ExpectWorkAreaGone();
+TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
+  // Writes nothing and ends well; writes half a file and ends badly. The half file stays.
+  const std::pair<std::string, std::string> cases[] = {
+      {"exit 0", "desert (4p).vka file create failed !"},
+      {"echo half > \"$4\"; exit 1",
+       "desert (4p).vka file create failed (archive.exe exit code 1) !"},
+  };
+  for (const auto& [script, line] : cases) {
+    platform::DeleteFile(prog + "/archive.exe");
+    vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\n" + script + "\n");
+    chmod((prog + "/archive.exe").c_str(), 0755);
+    WriteZip(input + "/desert.zip", DesertFiles());
+    view.created.clear();
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/desert.zip");
+    wf.RunConversion();
+    EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
+    EXPECT_TRUE(Logged(line)) << script;
+    EXPECT_TRUE(view.created.size() == 5u) << "only the package line and the closing lines";
+    platform::DeleteFile(maps + "/desert (4p).vka");
+  }
 }
 
 TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
@@ -267,18 +275,35 @@ TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
   ExpectWorkAreaGone();
 }
 
-TEST_F(ConvertTest, PassThatCannotStageItsMapEndsThePackage) {
-  // A file where the staging root belongs: the VKB file can never leave the work folder.
+TEST_F(ConvertTest, LeftoversOfAKilledRunNeitherMixInNorCostThePackage) {
+  // What a run killed while extracting or packing leaves, and links planted under every
+  // work-area name: all of it goes before the next package starts.
+  platform::CreateDir(prog + "/$$$");
+  vvtest::WriteFile(prog + "/$$$/desert.info", "HeaderInfo\r\n{\r\n  MaxPlayers = 8,\r\n}\r\n");
   vvtest::WriteFile(prog + "/$map$", "in the way");
+  vvtest::WriteFile(tmp / "victim.txt", "keep");
+  for (const char* name : {"$tmp$.txt", "$$$.bat", "$$$1.bat"})
+    symlink((tmp / "victim.txt").c_str(), (prog + "/" + name).c_str());
   WriteZip(input + "/desert.zip", DesertFiles());
   ConvertWorkflow wf(view);
   Choose(wf, input + "/desert.zip");
   wf.RunConversion();
-  EXPECT_EQ(std::count(view.progress.begin(), view.progress.end(), "files move failed !"), 1);
-  EXPECT_TRUE(
-      Logged("error - desert.zip : desert.vkb could not be taken out of the work folder, package "
-             "abandoned !"));
-  EXPECT_FALSE(platform::DirectoryExists(prog + "/$$$"));
+  EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_EQ(wf.Failures(), 0);
+  EXPECT_EQ(vvtest::ReadFile(tmp / "victim.txt"), "keep");
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, WorkAreaIsNeverTakenAsPackageSourceOrTarget) {
+  platform::CreateDir(prog + "/$map$");
+  WriteZip(prog + "/$map$/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, prog + "/$map$/desert.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged("error - " + prog +
+                     "/$map$/desert.zip lies in the work area of the program "
+                     "folder, nothing converted !"));
+  EXPECT_TRUE(platform::FileExists(prog + "/$map$/desert.zip"));
   EXPECT_TRUE(Tree(maps).empty());
 }
 

@@ -157,7 +157,7 @@ TEST_F(StepsTest, UnpackBatchFileKeepsBlanksInsideQuotes) {
   ASSERT_TRUE(wf.CreateVKA2VKBBatFile());
   EXPECT_EQ(
       vvtest::ReadFile(prog + "/$$$1.bat"),
-      "@echo off\r\narchive.exe -a \"" + input + "/my maps/desert.vka\" -e \"" + prog + "\"\r\n");
+      "@echo off\r\narchive.exe -a \"" + input + "/my maps/desert.vka\" -e \"" + prog + "/$$$\"\r\n");
 }
 
 TEST_F(StepsTest, CleanupKeepsWorkFolderCleanupAllRemovesIt) {
