@@ -1,0 +1,120 @@
+// Hostile RAR packages through TRAR, with the stand-in and with the real UnRAR library where the
+// system has it: links, hard links and file copies never leave the extraction, whichever library
+// is loaded.
+#include <unistd.h>
+
+#include <clocale>
+
+#include "archives/RAR.h"
+#include "platform/Paths.h"
+#include "rar_test_support.h"
+
+namespace rartest {
+namespace {
+
+constexpr unsigned kUnixLink = 0120777, kFifo = 0010644, kReparsePoint = 0x420;
+
+Item Link(const std::string& name, const std::string& target, unsigned redirType = 1) {
+  Item item{name, ""};
+  item.linkTarget = target;
+  item.redirType = redirType;
+  item.hostOS = 3;
+  item.attributes = kUnixLink;
+  return item;
+}
+
+Item WithMode(Item item, unsigned hostOS, unsigned attributes) {
+  item.hostOS = hostOS;
+  item.attributes = attributes;
+  return item;
+}
+
+struct HostileCase {
+  const char* what;
+  bool rar5;
+  std::vector<Item> items;
+  std::map<std::string, std::string> expected;  // the destination afterwards
+};
+
+// Extraction runs as the program runs it: flat into prog/$$$ with prog as the current folder,
+// the archiver in prog and a file of the user's beside prog.
+std::vector<HostileCase> Cases() {
+  const Item x{"x", "evil"}, archiver{"archive.exe", "evil"};
+  const std::map<std::string, std::string> justX{{"x", "evil"}}, justArchiver{{"archive.exe", "evil"}};
+  return {
+      {"RAR 4 link out, then a file of its name", false, {Link("x", "../../victim.txt"), x}, justX},
+      {"RAR 4 link onto the archiver", false, {Link("archive.exe", "../archive.exe"), archiver},
+       justArchiver},
+      {"RAR 4 Windows reparse point", false, {WithMode({"x", "data"}, 2, kReparsePoint)}, {}},
+      {"RAR 4 Unix FIFO", false, {WithMode({"x", "data"}, 3, kFifo)}, {}},
+      {"RAR 5 link out, then a file of its name", true, {Link("x", "../../victim.txt"), x}, justX},
+      {"RAR 5 link onto the archiver", true, {Link("archive.exe", "../archive.exe"), archiver},
+       justArchiver},
+      {"RAR 5 Windows link", true, {Link("x", "..\\..\\victim.txt", 2), x}, justX},
+      {"RAR 5 junction", true, {Link("x", "..\\..", 3), x}, justX},
+      {"RAR 5 hard link to the archiver", true, {Link("x", "archive.exe", 4), x}, justX},
+      {"RAR 5 copy of a file of the current folder", true, {Link("x", "archive.exe", 5)}, {}},
+  };
+}
+
+class RarHostile : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    library_ = GetParam() ? SystemUnrarPath() : StandinPath();
+    if (library_.empty()) GTEST_SKIP() << "the real UnRAR library is not installed";
+    previousFolder_ = platform::CurrentFolder();
+  }
+  void TearDown() override {
+    if (!previousFolder_.empty()) platform::SetCurrentFolder(previousFolder_);
+  }
+  std::string library_, previousFolder_;
+};
+
+TEST_P(RarHostile, NoLinkLeavesTheArchive) {
+  for (const HostileCase& c : Cases()) {
+    SCOPED_TRACE(c.what);
+    vvtest::TempDir root;
+    const std::string prog = root / "prog", work = prog + "/$$$";
+    ASSERT_TRUE(platform::CreateDir(prog));
+    ASSERT_TRUE(platform::CreateDir(work));
+    vvtest::WriteFile(root / "victim.txt", "victim");
+    vvtest::WriteFile(prog + "/archive.exe", "MZ archiver");
+    const std::string archive = WriteArchive(root.path(), "pkg", c.rar5, c.items);
+    const auto outside = FolderContents(root.path(), "prog/$$$");
+    ASSERT_TRUE(platform::SetCurrentFolder(prog));
+
+    TRAR rar;
+    rar.SetDllName(library_);
+    ASSERT_TRUE(rar.OpenArchiveFile(archive));
+    rar.Extract(work, false, nullptr);
+    EXPECT_EQ(FolderContents(root.path(), "prog/$$$"), outside);
+    EXPECT_EQ(FolderContents(work), c.expected);
+  }
+}
+
+// The password question during extraction names the entry by its wide name, whatever 8-bit name
+// the library makes (the real one cuts it at the first non-ASCII letter under the "C" locale).
+TEST_P(RarHostile, PasswordQuestionNamesTheEntryByItsWideName) {
+  const std::string previousLocale = setlocale(LC_ALL, nullptr);
+  setlocale(LC_ALL, "C");
+  vvtest::TempDir dir;
+  Item secret{"Wüste/Wüste.vkb", "cipher"};
+  secret.encrypted = true;
+  TRAR rar;
+  rar.SetDllName(library_);
+  ASSERT_TRUE(rar.OpenArchiveFile(WriteArchive(dir.path(), "secret", true, {secret})));
+  std::vector<std::string> asked;
+  rar.OnPasswordRequired = [&](TRAR*, bool, const std::string& name, std::string&, bool& cancel) {
+    asked.push_back(name);
+    cancel = true;
+  };
+  EXPECT_FALSE(rar.Extract(dir / "out", false, nullptr));
+  setlocale(LC_ALL, previousLocale.c_str());
+  EXPECT_EQ(asked, std::vector<std::string>{"Wüste/Wüste.vkb"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, RarHostile, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "RealLibrary" : "Standin"; });
+
+}  // namespace
+}  // namespace rartest
