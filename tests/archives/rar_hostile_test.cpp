@@ -34,26 +34,42 @@ struct HostileCase {
   bool rar5;
   std::vector<Item> items;
   std::map<std::string, std::string> expected;  // the destination afterwards
+  std::string planted = "";  // a link already in the destination under the name x, to this
 };
 
 // Extraction runs as the program runs it: flat into prog/$$$ with prog as the current folder,
 // the archiver in prog and a file of the user's beside prog.
 std::vector<HostileCase> Cases() {
   const Item x{"x", "evil"}, archiver{"archive.exe", "evil"};
-  const std::map<std::string, std::string> justX{{"x", "evil"}}, justArchiver{{"archive.exe", "evil"}};
+  const std::map<std::string, std::string> justX{{"x", "evil"}},
+      justArchiver{{"archive.exe", "evil"}};
   return {
       {"RAR 4 link out, then a file of its name", false, {Link("x", "../../victim.txt"), x}, justX},
-      {"RAR 4 link onto the archiver", false, {Link("archive.exe", "../archive.exe"), archiver},
+      {"RAR 4 link onto the archiver",
+       false,
+       {Link("archive.exe", "../archive.exe"), archiver},
        justArchiver},
       {"RAR 4 Windows reparse point", false, {WithMode({"x", "data"}, 2, kReparsePoint)}, {}},
       {"RAR 4 Unix FIFO", false, {WithMode({"x", "data"}, 3, kFifo)}, {}},
       {"RAR 5 link out, then a file of its name", true, {Link("x", "../../victim.txt"), x}, justX},
-      {"RAR 5 link onto the archiver", true, {Link("archive.exe", "../archive.exe"), archiver},
+      {"RAR 5 link onto the archiver",
+       true,
+       {Link("archive.exe", "../archive.exe"), archiver},
        justArchiver},
       {"RAR 5 Windows link", true, {Link("x", "..\\..\\victim.txt", 2), x}, justX},
       {"RAR 5 junction", true, {Link("x", "..\\..", 3), x}, justX},
       {"RAR 5 hard link to the archiver", true, {Link("x", "archive.exe", 4), x}, justX},
       {"RAR 5 copy of a file of the current folder", true, {Link("x", "archive.exe", 5)}, {}},
+      {"RAR 4 file onto a link already there",
+       false,
+       {x},
+       {{"x", kSpecialMark}},
+       "../../victim.txt"},
+      {"RAR 5 file onto a link already there",
+       true,
+       {x},
+       {{"x", kSpecialMark}},
+       "../../victim.txt"},
   };
 }
 
@@ -79,6 +95,9 @@ TEST_P(RarHostile, NoLinkLeavesTheArchive) {
     ASSERT_TRUE(platform::CreateDir(work));
     vvtest::WriteFile(root / "victim.txt", "victim");
     vvtest::WriteFile(prog + "/archive.exe", "MZ archiver");
+    if (!c.planted.empty()) {
+      ASSERT_EQ(symlink(c.planted.c_str(), (work + "/x").c_str()), 0);
+    }
     const std::string archive = WriteArchive(root.path(), "pkg", c.rar5, c.items);
     const auto outside = FolderContents(root.path(), "prog/$$$");
     ASSERT_TRUE(platform::SetCurrentFolder(prog));
@@ -86,7 +105,7 @@ TEST_P(RarHostile, NoLinkLeavesTheArchive) {
     TRAR rar;
     rar.SetDllName(library_);
     ASSERT_TRUE(rar.OpenArchiveFile(archive));
-    rar.Extract(work, false, nullptr);
+    EXPECT_EQ(rar.Extract(work, false, nullptr), c.planted.empty());
     EXPECT_EQ(FolderContents(root.path(), "prog/$$$"), outside);
     EXPECT_EQ(FolderContents(work), c.expected);
   }
