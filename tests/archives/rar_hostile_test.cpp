@@ -1,6 +1,7 @@
 // Hostile RAR packages through TRAR, with the stand-in and with the real UnRAR library where the
 // system has it: links, hard links and file copies never leave the extraction, whichever library
 // is loaded.
+#include <dirent.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -130,6 +131,33 @@ TEST_P(RarHostile, PasswordQuestionNamesTheEntryByItsWideName) {
   EXPECT_FALSE(rar.Extract(dir / "out", false, nullptr));
   setlocale(LC_ALL, previousLocale.c_str());
   EXPECT_EQ(asked, std::vector<std::string>{"Wüste/Wüste.vkb"});
+}
+
+size_t OpenDescriptors() {
+  size_t count = 0;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (readdir(dir)) ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+// A package's comment decides the comment state; however a handler answers it, each package
+// costs no lasting descriptor.
+TEST_P(RarHostile, HandlerRaisingForTheCommentStateStillClosesTheArchive) {
+  vvtest::TempDir dir;
+  TRAR rar;
+  rar.SetDllName(library_);
+  Options options;
+  options.comment = std::string(70000, 'c');  // more than the comment buffer holds
+  const std::string path = WriteArchive(dir.path(), "comment", true, {{"a.txt", "a"}}, options);
+  rar.OnError = [](TRAR*, int32_t code, TRAROperation) {
+    if (code == ERAR_SMALL_BUF) throw std::runtime_error("comment");
+  };
+  EXPECT_THROW(rar.OpenArchiveFile(path), std::runtime_error);
+  const size_t before = OpenDescriptors();
+  for (int i = 0; i < 5; ++i) EXPECT_THROW(rar.OpenArchiveFile(path), std::runtime_error);
+  EXPECT_EQ(OpenDescriptors(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, RarHostile, ::testing::Values(false, true),
