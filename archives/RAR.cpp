@@ -7,8 +7,11 @@
 #include <iterator>
 #include <type_traits>
 
+#include <sys/stat.h>
+
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/Strings.h"
 
@@ -66,6 +69,83 @@ std::string HostOSName(unsigned hostOS) {
 
 bool IsFolderEntry(const RARHeaderDataEx& header) {
   return (header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16;
+}
+
+// Links of every kind (symbolic, hard, junctions, file copies) and special files never leave an
+// archive: written into the work folder they would let a package reach outside it. The
+// redirection type covers what the library recognises as such; the file's own type covers the
+// rest, whatever the library makes of it (a Unix mode for Unix-like hosts, the reparse-point
+// attribute for the others).
+bool IsLinkOrSpecial(const RARHeaderDataEx& header) {
+  constexpr unsigned kReparsePoint = 0x400, kTypeMask = 0170000, kRegular = 0100000,
+                     kDirectory = 0040000;
+  if (header.RedirType != 0) return true;
+  if (header.HostOS <= 2) return header.FileAttr & kReparsePoint;
+  const unsigned type = header.FileAttr & kTypeMask;
+  return type != 0 && type != (IsFolderEntry(header) ? kDirectory : kRegular);
+}
+
+// Whether writing name below folder would go through what is not ours to write through: an
+// existing link or special file in its place, or something other than a real folder where a
+// folder of its path must be.
+bool WritesThroughForeignEntry(const std::string& folder, const std::string& name,
+                               bool folderEntry) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(start, end - start);
+    if (!part.empty() && part != "." && part != "..") parts.push_back(std::move(part));
+    start = end + 1;
+  }
+  std::string path = folder;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    path += parts[i];
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return false;  // nothing there, so nothing below it
+    const bool last = i + 1 == parts.size();
+    if (!last || folderEntry ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) return true;
+    path += platform::kPathDelim;
+  }
+  return false;
+}
+
+// The spelling of the file that name (a bare name) already names in folder, ignoring case;
+// name itself when there is none.
+std::string ExistingSpelling(const std::string& folder, const std::string& name) {
+  const std::string resolved = platform::ResolvePath(folder + name);
+  return resolved.substr(resolved.rfind(platform::kPathDelim) + 1);
+}
+
+// The program's 8-bit names are UTF-8.
+std::string WideToUtf8(const std::wstring& wide) {
+  std::string out;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = static_cast<char32_t>(wide[i]);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+          wide[i + 1] < 0xE000)
+        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = '?';
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
 }
 
 std::string NarrowName(const RARHeaderDataEx& header) {
@@ -138,11 +218,17 @@ bool IsExecutableFile(const std::string& path) {
   return platform::IsDosExecutable(path);
 }
 
-// Closes the open archive however the scope is left.
+// Closes the open archive however the scope is left. The normal way out calls Close, which
+// reports a close error; left by an exception, the archive is closed without a report, since a
+// handler raising there could not leave a destructor.
 class TRAR::ArchiveCloser {
  public:
   explicit ArchiveCloser(TRAR& owner) : owner_(owner) {}
-  ~ArchiveCloser() { Close(); }
+  ~ArchiveCloser() {
+    if (!owner_.archiveHandle_) return;
+    RAR_DLL::RARCloseArchive(owner_.archiveHandle_);
+    owner_.archiveHandle_ = nullptr;
+  }
   void Close() {
     if (owner_.archiveHandle_) owner_.CloseArchive();
   }
@@ -197,6 +283,7 @@ bool TRAR::ListArchive() {
     if (processed != 0) result = false;
     ReportError(processed, roListFiles);
   }
+  closer.Close();
   return result;
 }
 
@@ -228,28 +315,23 @@ bool TRAR::OpenArchive(bool extract) {
   info.sfx_ = IsExecutableFile(info.fileName_);
 
   const unsigned state = openRecord_.CmtState;
-  switch (state) {
-    case 0:
-      info.comment_.clear();
-      info.archiveComment_ = false;
-      break;
-    case 1:
-      info.comment_.assign(commentBuffer_.data(),
-                           strnlen(commentBuffer_.data(), kCommentBufferSize));
-      info.archiveComment_ = true;
-      break;
-    case ERAR_NO_MEMORY:
-    case ERAR_BAD_DATA:
-    case ERAR_UNKNOWN_FORMAT:
-    case ERAR_SMALL_BUF:
-      ReportError(static_cast<int32_t>(state), roInitArchive);
-      break;
-    default:
-      break;
+  if (state == 0) {
+    info.comment_.clear();
+    info.archiveComment_ = false;
+    return true;
   }
-  const bool result = state == 0 || state == 1;
-  if (!result) CloseArchive();
-  return result;
+  if (state == 1) {
+    info.comment_.assign(commentBuffer_.data(), strnlen(commentBuffer_.data(), kCommentBufferSize));
+    info.archiveComment_ = true;
+    return true;
+  }
+  // A handler raising for the comment state must not leave the archive open.
+  ArchiveCloser closer(*this);
+  if (state == ERAR_NO_MEMORY || state == ERAR_BAD_DATA || state == ERAR_UNKNOWN_FORMAT ||
+      state == ERAR_SMALL_BUF)
+    ReportError(static_cast<int32_t>(state), roInitArchive);
+  closer.Close();
+  return false;
 }
 
 void TRAR::RegisterCallbackAndPassword() {
@@ -317,11 +399,19 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
                    const std::vector<std::string>* selection) {
   AssertArchiveExists(archiveInformation_.fileName_, kExtractAssertLine);
   abort_ = false;
+  if (destination.empty()) {
+    // Nothing to write into: never let an empty folder turn into the root of the file system.
+    ReportError(ERAR_ECREATE, roExtract);
+    return false;
+  }
   if (!OpenArchive(true) || abort_) return false;
 
   ArchiveCloser closer(*this);
-  std::string folder = destination;
-  if (folder.empty() || folder.back() != platform::kPathDelim) folder += platform::kPathDelim;
+  std::string folder = platform::ResolvePath(destination);
+  if (folder.back() != platform::kPathDelim) folder += platform::kPathDelim;
+  // Every entry's target is looked up case-insensitively: list the destination once, not once
+  // an entry.
+  platform::FolderListingCache listing(folder);
   RegisterCallbackAndPassword();
   progress_.ArchiveBytesDone = 0;
 
@@ -348,18 +438,27 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
 
     TRARReplace action = rrOverwrite;
     const std::string name = NarrowName(header);
-    if (NameSelected(name, selection)) {
-      const std::string newName = fullPaths ? name : BareName(name);
-      const std::string target = folder + newName;
-      const bool folderEntry = IsFolderEntry(header);
-      if (!fullPaths && !folderEntry && (newName.empty() || newName == "." || newName == "..")) {
-        // No bare file name to write under: never hand the library a path that names a folder.
+    const bool folderEntry = IsFolderEntry(header);
+    const std::string newName = fullPaths ? name : BareName(name);
+    if (!NameSelected(name, selection) || IsLinkOrSpecial(header) ||
+        (!fullPaths && !folderEntry && (newName.empty() || newName == "." || newName == ".."))) {
+      // Not wanted, a link, or no bare file name to write under (never hand the library a path
+      // that names a folder): nothing is written.
+      last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    } else {
+      // Without full paths an existing file whose name differs only in case is the same file.
+      const std::string target =
+          fullPaths ? folder + newName : folder + ExistingSpelling(folder, newName);
+      const TRARReplaceData existing{target, FileSizeOf(target), FileDateOf(target)};
+      const TRARReplaceData incoming{newName, header.UnpSize,
+                                     DosDateTimeToDateTime(header.FileTime)};
+      if (platform::FileExists(target) && OnReplace) OnReplace(this, existing, incoming, action);
+      const bool writes = action == rrOverwrite && (fullPaths || !folderEntry);
+      if (writes && WritesThroughForeignEntry(folder, target.substr(folder.size()), folderEntry)) {
+        // Something other than our own file or folder took the name: refuse to write through it.
         last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+        if (last == 0) last = ERAR_ECREATE;
       } else {
-        const TRARReplaceData existing{target, FileSizeOf(target), FileDateOf(target)};
-        const TRARReplaceData incoming{newName, header.UnpSize,
-                                       DosDateTimeToDateTime(header.FileTime)};
-        if (platform::FileExists(target) && OnReplace) OnReplace(this, existing, incoming, action);
         switch (action) {
           case rrCancel:
             abort_ = true;
@@ -370,6 +469,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
             else if (!folderEntry)
               last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, nullptr,
                                              const_cast<char*>(target.c_str()));
+            if (writes && last == 0) listing.Created(target);
             break;
           case rrSkip:
             last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, folder.data(), nullptr);
@@ -377,8 +477,6 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
             break;
         }
       }
-    } else {
-      last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
     }
     RethrowPendingException();
     if (last != 0) {
@@ -459,8 +557,9 @@ int TRAR::PasswordNeeded(char* buffer, RAR_LPARAM size) {
     archiveInformation_.headerEncrypted_ = true;
     name = archiveInformation_.fileName_;
   } else {
-    // The current entry's name in 8 bits, as the library converted it from the wide one.
-    name = NarrowName(headerRecord_);
+    // The current entry's wide name: the library's own 8-bit name depends on its locale and
+    // may be cut at the first letter it cannot convert.
+    name = WideToUtf8(WideName(headerRecord_));
   }
   std::string password;
   bool cancel = false;

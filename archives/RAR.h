@@ -126,7 +126,10 @@ class TRAR {
   bool OpenArchiveFile(const std::string& path);
   // Extracts the entries of the last opened archive whose names are in selection (every entry
   // when selection is null) into destination; with fullPaths off each file lands directly in
-  // destination under its bare name. Raises EAssertionFailed when the archive file is gone.
+  // destination under its bare name. Only regular files and folders are written: links of every
+  // kind and special files are skipped without a word, and a name already taken by a link or
+  // special file ends the extraction with ERAR_ECREATE. An empty destination is refused the same
+  // way (reported with roExtract). Raises EAssertionFailed when the archive file is gone.
   bool Extract(const std::string& destination, bool fullPaths,
                const std::vector<std::string>* selection);
 

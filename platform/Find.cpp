@@ -33,24 +33,25 @@ char Lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
-bool Match(std::string_view name, std::string_view mask) {
+// Both sides folded as file names are compared, so '?' stands for one character, not one byte.
+bool Match(std::u32string_view name, std::u32string_view mask) {
   // Iterative wildcard match with one backtrack point for the last '*'.
-  size_t n = 0, m = 0, starMask = std::string_view::npos, starName = 0;
+  size_t n = 0, m = 0, starMask = std::u32string_view::npos, starName = 0;
   while (n < name.size()) {
-    if (m < mask.size() && (mask[m] == '?' || Lower(mask[m]) == Lower(name[n]))) {
+    if (m < mask.size() && (mask[m] == U'?' || mask[m] == name[n])) {
       ++n;
       ++m;
-    } else if (m < mask.size() && mask[m] == '*') {
+    } else if (m < mask.size() && mask[m] == U'*') {
       starMask = m++;
       starName = n;
-    } else if (starMask != std::string_view::npos) {
+    } else if (starMask != std::u32string_view::npos) {
       m = starMask + 1;
       n = ++starName;
     } else {
       return false;
     }
   }
-  while (m < mask.size() && mask[m] == '*') ++m;
+  while (m < mask.size() && mask[m] == U'*') ++m;
   return m == mask.size();
 }
 
@@ -75,7 +76,7 @@ FindData Describe(const std::string& folder, const std::string& name) {
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
   if (mask == "*.*" || mask == "*") return true;
-  return Match(name, mask);
+  return Match(FoldFileName(name), FoldFileName(mask));
 }
 
 FindHandle FindFirstFile(const std::string& pattern, FindData& data) {
@@ -87,9 +88,11 @@ FindHandle FindFirstFile(const std::string& pattern, FindData& data) {
     g_lastError = kErrorPathNotFound;
     return kInvalidFindHandle;
   }
+  const bool everything = mask == "*.*" || mask == "*";
+  const std::u32string folded = FoldFileName(mask);
   std::vector<std::string> names;
   while (dirent* entry = readdir(dir))
-    if (MatchesMask(entry->d_name, mask)) names.emplace_back(entry->d_name);
+    if (everything || Match(FoldFileName(entry->d_name), folded)) names.emplace_back(entry->d_name);
   closedir(dir);
   if (names.empty()) {
     g_lastError = kErrorFileNotFound;

@@ -1,9 +1,12 @@
 #pragma once
 // Where the program lives and how names of existing files are found. The program was designed
 // for a file system that ignores case; on POSIX every path naming an existing file or folder is
-// resolved component by component (exact match first, else the one entry that matches ignoring
-// ASCII case).
+// resolved component by component (exact match first, else the one entry whose name is the same
+// ignoring case, see SameFileName).
+#include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -14,6 +17,34 @@ void SetProgramFolder(const std::string& folder);  // empty: back to the executa
 // Resolves every existing component of path case-insensitively. Components that do not exist
 // (and everything after them) keep the spelling given, so the result can name a new file.
 std::string ResolvePath(const std::string& path);
+
+// While one lives (on this thread), ResolvePath reads each folder at or below root at most once
+// and answers later case-insensitive lookups there from that listing, so resolving n new names in
+// one folder costs O(n), not O(n^2). Meant for a folder that one operation fills, such as an
+// extraction target: the operation reports every name it creates there with Created. Names
+// created by others meanwhile may be missed by the case-insensitive lookup (an exact name is
+// always found: it is probed first); a listed name that is gone is never returned.
+class FolderListingCache {
+ public:
+  explicit FolderListingCache(const std::string& root);
+  ~FolderListingCache();
+  FolderListingCache(const FolderListingCache&) = delete;
+  FolderListingCache& operator=(const FolderListingCache&) = delete;
+
+  // path (and every folder on the way to it) now exists.
+  void Created(const std::string& path);
+  // The one listed entry of folder named name ignoring case; empty when none or several. Lists
+  // folder on first use; false when folder lies outside root.
+  bool Find(const std::string& folder, const std::string& name, std::string& found);
+
+ private:
+  using Listing = std::unordered_map<std::u32string, std::vector<std::string>>;
+  Listing* ListingOf(const std::string& folder, bool read);
+
+  std::string root_;
+  std::map<std::string, Listing> listings_;
+  FolderListingCache* previous_;
+};
 
 std::string CurrentFolder();
 bool SetCurrentFolder(const std::string& folder);

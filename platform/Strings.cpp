@@ -47,6 +47,55 @@ bool SameText(std::string_view a, std::string_view b) {
   return true;
 }
 
+namespace {
+
+// The characters of a valid UTF-8 name (no overlong forms, surrogates or values past U+10FFFF);
+// false for anything else.
+bool DecodeUtf8(std::string_view s, std::u32string& out) {
+  for (size_t i = 0; i < s.size();) {
+    const unsigned char lead = static_cast<unsigned char>(s[i]);
+    if (lead < 0x80) {
+      out += lead;
+      ++i;
+      continue;
+    }
+    const int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || lead > 0xF4 || i + length > s.size()) return false;
+    char32_t c = lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      const unsigned char next = static_cast<unsigned char>(s[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      c = (c << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    out += c;
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u32string FoldFileName(std::string_view name) {
+  std::u32string folded;
+  folded.reserve(name.size());
+  if (DecodeUtf8(name, folded)) {
+    for (char32_t& c : folded) c = FoldCodePoint(c);
+    return folded;
+  }
+  folded.clear();
+  for (char c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    folded += byte < 0x80 ? static_cast<char32_t>(AsciiLower(c)) : char32_t{0xDC00} + byte;
+  }
+  return folded;
+}
+
+bool SameFileName(std::string_view a, std::string_view b) {
+  return a == b || FoldFileName(a) == FoldFileName(b);
+}
+
 std::string Trim(std::string_view s) {
   size_t first = 0, last = s.size();
   while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;

@@ -17,6 +17,14 @@ inline constexpr char kPathDelim = '/';
 std::string LowerCase(std::string_view s);
 std::string UpperCase(std::string_view s);
 bool SameText(std::string_view a, std::string_view b);  // equal ignoring ASCII case
+
+// File names are compared as Windows compares them, ignoring case beyond ASCII: a name that is
+// valid UTF-8 by Unicode simple case folding of its characters, any other name byte by byte,
+// ignoring ASCII case (its other bytes map to U+DC80..U+DCFF, so they never equal a character).
+// Names the program writes stay in ASCII lower case (LowerCase).
+char32_t FoldCodePoint(char32_t c);
+std::u32string FoldFileName(std::string_view name);
+bool SameFileName(std::string_view a, std::string_view b);
 std::string Trim(std::string_view s);  // blanks and control characters off both ends
 
 // The text with every character that would start a new line or move the cursor shown as an

@@ -5,6 +5,7 @@ vv_add_test(rar_test
   ${CMAKE_CURRENT_LIST_DIR}/rar_standin_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rar_trar_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rar_corpus_test.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/rar_hostile_test.cpp
   LIBS vv_rar ZLIB::ZLIB)
 
 # A library that works like the stand-in but reports interface version 3, as libunrar.so in a

@@ -1,9 +1,11 @@
 #pragma once
 // Shared by the RAR tests: the stand-in library's entry points bound by name, a header walk
 // through them, and small file helpers.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,6 +91,38 @@ inline std::string ReadOrEmpty(const std::string& path) {
 inline bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
+}
+
+inline constexpr const char* kFolderMark = "<folder>";
+inline constexpr const char* kSpecialMark = "<link or special file>";
+
+// Everything under folder by relative path, links never followed: a file's bytes, kFolderMark
+// for a folder, kSpecialMark for anything else. The relative path skip is left out.
+inline void CollectContents(const std::string& folder, const std::string& prefix,
+                            const std::string& skip, std::map<std::string, std::string>& out) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == ".." || prefix + name == skip) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      out[prefix + name] = kFolderMark;
+      CollectContents(path, prefix + name + "/", skip, out);
+    } else {
+      out[prefix + name] = S_ISREG(st.st_mode) ? vvtest::ReadFile(path) : kSpecialMark;
+    }
+  }
+  closedir(dir);
+}
+
+inline std::map<std::string, std::string> FolderContents(const std::string& folder,
+                                                         const std::string& skip = {}) {
+  std::map<std::string, std::string> out;
+  CollectContents(folder, "", skip, out);
+  return out;
 }
 
 inline std::string WriteArchive(const std::string& folder, const std::string& base, bool rar5,

@@ -272,6 +272,15 @@ TEST_P(TRARTest, HandlerExceptionLeavesTheOperationAndClosesTheArchive) {
   EXPECT_TRUE(rar.Extract(dir / "out", false, nullptr));
 }
 
+TEST_P(TRARTest, EmptyDestinationIsRefused) {
+  ASSERT_TRUE(rar.OpenArchiveFile(Write({{"a.txt", "a"}})));
+  recorder.errors.clear();
+  EXPECT_FALSE(rar.Extract("", false, nullptr));
+  EXPECT_TRUE(rar.Abort());
+  EXPECT_EQ(recorder.errors,
+            (std::vector<std::pair<int32_t, TRAROperation>>{{ERAR_ECREATE, roExtract}}));
+}
+
 TEST_P(TRARTest, SelfExtractingArchiveIsReadAfterItsStub) {
   const std::string path = Write({{"a.txt", "from the sfx"}});
   const std::string sfx = dir / "setup.exe";

@@ -167,7 +167,7 @@ std::string Rar5File(const Part& part, uint64_t type = 2) {
   if (!item.linkTarget.empty()) {
     std::string record;
     PutVint(record, 5);  // redirection
-    PutVint(record, 1);  // Unix symbolic link
+    PutVint(record, item.redirType);
     PutVint(record, 0);
     PutVint(record, item.linkTarget.size());
     record += item.linkTarget;

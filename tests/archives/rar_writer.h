@@ -28,7 +28,8 @@ struct Item {
   std::string packed = "";   // compressed data to store instead of data (sizes and CRC from data)
   unsigned method = 0x30;    // with packed: RAR 4 method byte
   uint64_t compression = 0;  // with packed: RAR 5 compression information
-  std::string linkTarget = "";  // a Unix symbolic link to this (RAR 4: as data; RAR 5: redirection)
+  std::string linkTarget = "";  // a link to this (RAR 4: as data; RAR 5: redirection)
+  unsigned redirType = 1;  // RAR 5: 1 Unix link, 2 Windows link, 3 junction, 4 hard link, 5 copy
 };
 
 struct Options {

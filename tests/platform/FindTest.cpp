@@ -34,6 +34,27 @@ TEST(MatchesMask, FollowsTheWindowsWildcardRulesIgnoringCase) {
   EXPECT_FALSE(MatchesMask("Desert_mm.tga", ""));
 }
 
+// Beyond ASCII, case is ignored as Windows ignores it, for names that are UTF-8; the bytes of any
+// other name compare ignoring ASCII case only.
+TEST(MatchesMask, IgnoresCaseBeyondAscii) {
+  const struct {
+    const char *name, *mask;
+    bool matches;
+  } cases[] = {
+      {"WÜSTE_MM.TGA", "wüste_mm.tga", true},
+      {"ΣΟΦΊΑ.vkb", "σοφία.VKB", true},
+      {"Москва.info", "МОСКВА.*", true},
+      {"Straße.vkb", "STRASSE.vkb", false},     // simple folding: one letter stays one letter
+      {"Wüste.vkb", "W?ste.vkb", true},         // '?' is one letter, not one byte
+      {"W\xdcSTE.tga", "w\xfcste.tga", false},  // not UTF-8: only ASCII folds
+      {"W\xfcSTE.tga", "w\xfcste.tga", true},
+      {"W\xfcste.tga", "wüste.tga", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.matches) << c.name;
+  EXPECT_EQ(platform::LowerCase("WÜSTE.VKB"),
+            "w\xc3\x9cste.vkb");  // what we write stays ASCII lower
+}
+
 class Find : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -38,6 +38,30 @@ TEST(ResolvePath, PrefersTheExactNameAndRefusesToGuessBetweenTwo) {
   EXPECT_FALSE(platform::FileExists(dir / "MAP.VKB"));
 }
 
+TEST(ResolvePath, IgnoresCaseBeyondAscii) {
+  vvtest::TempDir dir;
+  vvtest::WriteFile(dir / "WÜSTE_MM.TGA", "");
+  EXPECT_EQ(platform::ResolvePath(dir / "wüste_mm.tga"), dir / "WÜSTE_MM.TGA");
+}
+
+// Under a listing cache, names under its root are looked up in one listing of their folder,
+// kept current by what the owner reports, and never answered with a name that is gone.
+TEST(ResolvePath, ListingCacheStaysTrueToTheFolder) {
+  vvtest::TempDir dir;
+  ASSERT_TRUE(platform::CreateDir(dir / "Work"));
+  vvtest::WriteFile(dir / "Work/Old.txt", "");
+  platform::FolderListingCache cache(dir / "work");
+  EXPECT_EQ(platform::ResolvePath(dir / "WORK/old.TXT"), dir / "Work/Old.txt");
+  vvtest::WriteFile(dir / "Work/New.txt", "");
+  cache.Created(dir / "Work/New.txt");
+  EXPECT_EQ(platform::ResolvePath(dir / "work/NEW.txt"), dir / "Work/New.txt");
+  ASSERT_EQ(std::remove((dir / "Work/Old.txt").c_str()), 0);
+  EXPECT_EQ(platform::ResolvePath(dir / "Work/old.txt"), dir / "Work/old.txt");
+  // Outside its root every lookup reads the folder itself.
+  vvtest::WriteFile(dir / "Beside.txt", "");
+  EXPECT_EQ(platform::ResolvePath(dir / "BESIDE.TXT"), dir / "Beside.txt");
+}
+
 TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
   const std::string own = platform::ProgramFolder();
   EXPECT_TRUE(platform::FileExists(platform::JoinPath(own, "platform_test")));
