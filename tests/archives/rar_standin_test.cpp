@@ -443,18 +443,22 @@ class BothLibraries : public ::testing::TestWithParam<bool> {
     int end = 0;
   };
 
-  Listing List(const std::string& bytes) {
-    const std::string path = dir / ("a" + std::to_string(++serial) + ".rar");
+  // Writes the bytes to a file of their own and opens it.
+  RAR_HANDLE Open(const std::string& bytes, unsigned mode, RAROpenArchiveDataEx& data) {
+    std::string path = dir / ("a" + std::to_string(++serial) + ".rar");
     vvtest::WriteFile(path, bytes);
-    Listing listing;
-    char comment[64] = {};
-    RAROpenArchiveDataEx data{};
-    std::string name = path;
-    data.ArcName = name.data();
-    data.OpenMode = RAR_OM_LIST;
+    data = RAROpenArchiveDataEx{};
+    data.ArcName = path.data();
+    data.OpenMode = mode;
     data.CmtBuf = comment;
     data.CmtBufSize = sizeof comment;
-    RAR_HANDLE handle = api->openEx(&data);
+    return api->openEx(&data);
+  }
+
+  Listing List(const std::string& bytes) {
+    Listing listing;
+    RAROpenArchiveDataEx data;
+    RAR_HANDLE handle = Open(bytes, RAR_OM_LIST, data);
     listing.opened = handle != nullptr;
     if (!handle) return listing;
     listing.flags = data.Flags;
@@ -474,6 +478,7 @@ class BothLibraries : public ::testing::TestWithParam<bool> {
   std::unique_ptr<UnrarApi> api;
   vvtest::TempDir dir;
   int serial = 0;
+  char comment[64] = {};
 };
 
 // The high halves of the packed and the unpacked size follow the fixed fields; mixing them up
@@ -549,12 +554,8 @@ int VV_RAR_CALL RecordPasswordQuestion(unsigned msg, RAR_LPARAM, RAR_LPARAM, RAR
 TEST_P(BothLibraries, PasswordBufferHolds512Characters) {
   Item secret{"secret.txt", std::string(64, 's')};
   secret.encrypted = true;
-  const std::string path = WriteArchive(dir.path(), "secret", true, {secret});
-  RAROpenArchiveDataEx data{};
-  std::string name = path;
-  data.ArcName = name.data();
-  data.OpenMode = RAR_OM_EXTRACT;
-  RAR_HANDLE handle = api->openEx(&data);
+  RAROpenArchiveDataEx data;
+  RAR_HANDLE handle = Open(WriteRar5({secret})[0], RAR_OM_EXTRACT, data);
   ASSERT_NE(handle, nullptr);
   passwordQuestions.clear();
   api->setCallback(handle, &RecordPasswordQuestion, 0);
@@ -573,12 +574,8 @@ int VV_RAR_CALL CancelData(unsigned char*, int) {
 
 // The old-style data callback cancels with 0 (and -1), unlike the newer callback.
 TEST_P(BothLibraries, OldDataCallbackAnsweringZeroCancels) {
-  const std::string path = WriteArchive(dir.path(), "data", false, {{"a.txt", "abc"}});
-  RAROpenArchiveDataEx data{};
-  std::string name = path;
-  data.ArcName = name.data();
-  data.OpenMode = RAR_OM_EXTRACT;
-  RAR_HANDLE handle = api->openEx(&data);
+  RAROpenArchiveDataEx data;
+  RAR_HANDLE handle = Open(WriteRar4({{"a.txt", "abc"}})[0], RAR_OM_EXTRACT, data);
   ASSERT_NE(handle, nullptr);
   api->setProcessDataProc(handle, &CancelData);
   auto record = std::make_unique<RARHeaderDataEx>();
