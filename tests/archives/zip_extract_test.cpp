@@ -365,6 +365,16 @@ TEST_F(ZipExtract, NamesLandAsTheDirectoryListsThem) {
   EXPECT_EQ(Tree(work), (std::vector<std::string>{"DOS\xC3\xBC.TXT", "caf\xC3\xA9.txt"}));
 }
 
+TEST_F(ZipExtract, ArchiveWithAZip64EndRecordExtracts) {
+  ziptest::ZipLayout layout;
+  layout.zip64End = true;
+  layout.zip64Only = true;
+  vvtest::WriteFile(dir / "z64.zip", BuildZip({Entry("maps/a.vkb", "scenario", true)}, layout));
+  zip.SetZipFileName(dir / "z64.zip");
+  EXPECT_EQ(zip.Extract(), 1);
+  EXPECT_EQ(vvtest::ReadFile(work + "/a.vkb"), "scenario");
+}
+
 // The attempts counter goes back to the library one lower after every answer.
 TEST_F(ZipExtract, PasswordAnswerCountsAnAttempt) {
   platform::ScopedPrompter scope(prompter);
