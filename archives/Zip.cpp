@@ -155,13 +155,15 @@ void TZip::ReadDirectory() {
   eoc.CentralSize = Le32(record + 12);
   eoc.CentralOffset = Le32(record + 16);
   eoc.ZipCommentLen = Le16(record + 20);
-  if (!file.ReadString(eoc.ZipComment, eoc.ZipCommentLen)) eoc.ZipComment.clear();
   // Where the directory ends, and how many entries it holds: a ZIP64 end record between the
   // directory and this one has the numbers that do not fit here.
   CentralDirectoryPlace place{position, eoc.TotalEntries};
   ReadZip64End(file, place);
   if (eoc.ThisDiskNo > 1000 || eoc.CentralDiskNo > 1000)
     throw ZipException(NotValidMessage(zipFileName_));
+  if (!file.Seek(position + kEndOfCentralDirSize) ||
+      !file.ReadString(eoc.ZipComment, eoc.ZipCommentLen))
+    eoc.ZipComment.clear();
   if (place.entries == 0) return;
 
   if (eoc.CentralDiskNo != eoc.ThisDiskNo) {
