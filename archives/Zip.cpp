@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <cerrno>
 #include <cstring>
-#include <string_view>
 
+#include "archives/OemNames.h"
 #include "archives/ZipDlls.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -32,40 +32,6 @@ void PutLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-// The upper half of the DOS code page 437, in the character set of file names here (UTF-8).
-constexpr std::string_view kCp437Upper =
-    "ÇüéâäàåçêëèïîìÄÅÉæÆôöòûùÿÖÜ¢£¥₧ƒáíóúñÑªº¿⌐¬½¼¡«»░▒▓│┤╡╢╖╕╣║╗╝╜╛┐└┴┬├─┼╞╟╚╔╩╦╠═╬╧╨╤╥╙╘╒╓╫╪┘┌█▄▌"
-    "▐▀"
-    "αßΓπΣσµτΦΘΩδ∞φε∩≡±≥≤⌠⌡÷≈°∙·√ⁿ²■\u00A0";
-
-const std::array<std::string_view, 128>& Cp437Table() {
-  static const std::array<std::string_view, 128> table = [] {
-    std::array<std::string_view, 128> t{};
-    size_t pos = 0;
-    for (auto& entry : t) {
-      const auto lead = static_cast<uint8_t>(kCp437Upper[pos]);
-      const size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-      entry = kCp437Upper.substr(pos, len);
-      pos += len;
-    }
-    return t;
-  }();
-  return table;
-}
-
-std::string OemToAnsi(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<uint8_t>(c);
-    if (byte < 0x80)
-      out += c;
-    else
-      out += Cp437Table()[byte - 0x80];
-  }
-  return out;
-}
-
 int Ask(const std::string& text, uint32_t flags) {
   return platform::CurrentPrompter().MessageBox({platform::ApplicationTitle(), text, flags});
 }
@@ -73,6 +39,15 @@ int Ask(const std::string& text, uint32_t flags) {
 std::string NotValidMessage(const std::string& path) {
   return "\"" + path + "\"\nis not a valid Zip file.";
 }
+
+uint64_t Le64(const uint8_t* p) {
+  return Le32(p) | (uint64_t{Le32(p + 4)} << 32);
+}
+
+constexpr uint32_t kZip64LocatorSig = 0x07064B50;
+constexpr uint32_t kZip64EndSig = 0x06064B50;
+constexpr int kZip64LocatorSize = 20;
+constexpr int kZip64EndSize = 56;  // without its extensible data
 
 }  // namespace
 
@@ -153,7 +128,7 @@ void TZip::ReadDirectory() {
   if (zipFileName_.empty()) return;
 
   ArchiveFile file;
-  if (!file.Open(zipFileName_)) throw ZipException(NotValidMessage(zipFileName_));
+  OpenOrRaise(file);
   int64_t position;
   while ((position = FindEndOfCentralDir(file)) < 0) {
     file.Close();
@@ -164,7 +139,7 @@ void TZip::ReadDirectory() {
                                "file before pressing [ OK ] to continue ...",
                            platform::MB_OKCANCEL | platform::MB_ICONINFORMATION);
     if (answer == platform::IDCANCEL) return;
-    if (!file.Open(zipFileName_)) throw ZipException(NotValidMessage(zipFileName_));
+    OpenOrRaise(file);
   }
 
   uint8_t record[kEndOfCentralDirSize];
@@ -180,21 +155,78 @@ void TZip::ReadDirectory() {
   eoc.CentralSize = Le32(record + 12);
   eoc.CentralOffset = Le32(record + 16);
   eoc.ZipCommentLen = Le16(record + 20);
+  // Where the directory ends, and how many entries it holds: a ZIP64 end record between the
+  // directory and this one has the numbers that do not fit here.
+  CentralDirectoryPlace place{position, eoc.TotalEntries};
+  ReadZip64End(file, place);
   if (eoc.ThisDiskNo > 1000 || eoc.CentralDiskNo > 1000)
     throw ZipException(NotValidMessage(zipFileName_));
-  if (!file.ReadString(eoc.ZipComment, eoc.ZipCommentLen)) eoc.ZipComment.clear();
-  if (eoc.TotalEntries == 0) return;
+  if (!file.Seek(position + kEndOfCentralDirSize) ||
+      !file.ReadString(eoc.ZipComment, eoc.ZipCommentLen))
+    eoc.ZipComment.clear();
+  if (place.entries == 0) return;
 
   if (eoc.CentralDiskNo != eoc.ThisDiskNo) {
     // Disks are counted from 0 in the record and from 1 on the labels.
     file.Close();
     if (!ZipUnit::AskForDisk(zipFileName_, eoc.CentralDiskNo + 1)) return;
-    if (!file.Open(zipFileName_)) throw ZipException("Error reading CentralFileHeader.");
+    OpenOrRaise(file);
   }
-  if (!ReadCentralDirectory(file, position)) {
+  if (!ReadCentralDirectory(file, place)) {
     directory_.clear();
     throw ZipException("Error reading CentralFileHeader.");
   }
+}
+
+void TZip::OpenOrRaise(ArchiveFile& file) {
+  if (!file.Open(zipFileName_))
+    throw EInOutError("Cannot open file \"" + zipFileName_ + "\". " + std::strerror(errno));
+}
+
+void TZip::ReadZip64End(ArchiveFile& file, CentralDirectoryPlace& place) {
+  const int64_t locatorAt = place.end - kZip64LocatorSize;
+  uint8_t locator[kZip64LocatorSize];
+  if (locatorAt < 0 || !file.Seek(locatorAt) ||
+      file.Read(locator, sizeof locator) != sizeof locator || Le32(locator) != kZip64LocatorSig)
+    return;  // an archive without one
+  // The record usually lies just before its locator; otherwise where the locator says. Bytes
+  // that only look like a locator leave the 32-bit record in charge.
+  uint8_t record[kZip64EndSize];
+  const auto readRecord = [&](int64_t at) {
+    return at >= 0 && file.Seek(at) && file.Read(record, sizeof record) == sizeof record &&
+           Le32(record) == kZip64EndSig;
+  };
+  int64_t recordAt = locatorAt - kZip64EndSize;
+  if (!readRecord(recordAt)) {
+    const uint64_t recorded = Le64(locator + 8);
+    if (recorded > static_cast<uint64_t>(locatorAt)) return;
+    recordAt = static_cast<int64_t>(recorded);
+    if (!readRecord(recordAt)) return;
+  }
+  const uint32_t thisDisk = Le32(record + 16);
+  const uint32_t centralDisk = Le32(record + 20);
+  const uint64_t entries = Le64(record + 32);
+  const uint64_t size = Le64(record + 40);
+  const uint64_t offset = Le64(record + 48);
+  // Every entry takes at least a fixed header, so the count is bounded by the directory's size.
+  if (size > static_cast<uint64_t>(recordAt) || entries > size / kCentralFileHeaderSize) return;
+  place.end = recordAt;
+  place.entries = static_cast<int64_t>(entries);
+  // Fields of the 32-bit record that only say "see the ZIP64 record" take its values.
+  TEOCHInfo& eoc = endOfCentralDir_;
+  const auto clamp16 = [](uint64_t v) {
+    return static_cast<uint16_t>(std::min<uint64_t>(v, 0xFFFF));
+  };
+  if (eoc.ThisDiskNo == 0xFFFF) eoc.ThisDiskNo = clamp16(thisDisk);
+  if (eoc.CentralDiskNo == 0xFFFF) eoc.CentralDiskNo = clamp16(centralDisk);
+  if (eoc.CentralEntries == 0xFFFF || eoc.TotalEntries == 0xFFFF)
+    eoc.CentralEntries = eoc.TotalEntries = clamp16(entries);
+  if (eoc.CentralSize == 0xFFFFFFFF)
+    eoc.CentralSize = static_cast<uint32_t>(std::min<uint64_t>(size, 0xFFFFFFFF));
+  if (eoc.CentralOffset == 0xFFFFFFFF)
+    eoc.CentralOffset = static_cast<uint32_t>(std::min<uint64_t>(offset, 0xFFFFFFFF));
+  place.size = static_cast<int64_t>(size);
+  place.offset = static_cast<int64_t>(offset);
 }
 
 int64_t TZip::FindEndOfCentralDir(ArchiveFile& file) {
@@ -215,21 +247,24 @@ int64_t TZip::FindEndOfCentralDir(ArchiveFile& file) {
   return -1;
 }
 
-bool TZip::ReadCentralDirectory(ArchiveFile& file, int64_t endPosition) {
+bool TZip::ReadCentralDirectory(ArchiveFile& file, const CentralDirectoryPlace& place) {
   const TEOCHInfo& eoc = endOfCentralDir_;
+  const uint64_t size = place.size < 0 ? eoc.CentralSize : static_cast<uint64_t>(place.size);
+  const uint64_t offset =
+      place.offset < 0 ? eoc.CentralOffset : static_cast<uint64_t>(place.offset);
   int64_t start;
   if (eoc.ThisDiskNo != 0) {
-    start = eoc.CentralOffset;
+    start = static_cast<int64_t>(offset);
   } else {
     // Found backwards from the end record, so data placed before the archive does not matter.
     // A directory that would start before its own recorded offset cannot be genuine.
-    start = endPosition - eoc.CentralSize;  // the 32-bit Position wraps past 2 GB
-    if (start < static_cast<int64_t>(eoc.CentralOffset)) return false;
+    start = place.end - static_cast<int64_t>(size);  // the 32-bit Position wraps past 2 GB
+    if (start < 0 || static_cast<uint64_t>(start) < offset) return false;
   }
   if (!file.Seek(start)) return false;
 
-  directory_.reserve(eoc.TotalEntries);
-  for (int entry = 0; entry < eoc.TotalEntries; ++entry) {
+  directory_.reserve(static_cast<size_t>(std::min<int64_t>(place.entries, 0xFFFF)));
+  for (int64_t entry = 0; entry < place.entries; ++entry) {
     uint8_t h[kCentralFileHeaderSize];
     while (file.Read(h, sizeof h) != sizeof h) {
       if (eoc.ThisDiskNo == 0) return false;
@@ -260,19 +295,14 @@ bool TZip::ReadCentralDirectory(ArchiveFile& file, int64_t endPosition) {
     info.RelOffLocal = Le32(h + 42);
     info.Encrypted = (info.Flag & 1) != 0;
 
-    if (entry == 0) {
-      const int host = info.MadeByVersion >> 8;
-      const int version = info.MadeByVersion & 0xFF;
-      oemNames_ = host == 0 || host == 6 || (host == 11 && version == 50);
-    }
-    // Names flagged as UTF-8 (general-purpose bit 11) are never in the OEM code page.
-    const bool convert = oemNames_ && (info.Flag & 0x0800) == 0;
+    if (entry == 0) oemNames_ = ZipNames::OemHost(info.MadeByVersion);
+    const bool convert = ZipNames::ConvertName(oemNames_, info.Flag);
     if (!file.ReadString(info.FileName, info.FileNameLen)) return false;
-    if (convert) info.FileName = OemToAnsi(info.FileName);
+    if (convert) info.FileName = ZipNames::OemToUtf8(info.FileName);
     std::replace(info.FileName.begin(), info.FileName.end(), '/', '\\');
     if (!file.ReadString(info.ExtraField, info.ExtraLen)) return false;
     if (!file.ReadString(info.FileComment, info.FileComLen)) return false;
-    if (convert) info.FileComment = OemToAnsi(info.FileComment);
+    if (convert) info.FileComment = ZipNames::OemToUtf8(info.FileComment);
     directory_.push_back(std::move(info));
   }
   return true;

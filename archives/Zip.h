@@ -139,9 +139,20 @@ class TZip {
  private:
   class ArchiveFile;
 
+  // Where the central directory ends and what it holds; size and offset -1 when the 32-bit end
+  // record gives them.
+  struct CentralDirectoryPlace {
+    int64_t end;
+    int64_t entries;
+    int64_t size = -1;
+    int64_t offset = -1;
+  };
+
   void ReadDirectory();
+  void OpenOrRaise(ArchiveFile& file);
   int64_t FindEndOfCentralDir(ArchiveFile& file);
-  bool ReadCentralDirectory(ArchiveFile& file, int64_t endPosition);
+  void ReadZip64End(ArchiveFile& file, CentralDirectoryPlace& place);
+  bool ReadCentralDirectory(ArchiveFile& file, const CentralDirectoryPlace& place);
   void HandleCallback(UnzipCallbackInfo& info);
   void HandlePasswordRequest(UnzipCallbackInfo& info);
   void HandleCrcError(UnzipCallbackInfo& info);

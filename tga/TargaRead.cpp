@@ -255,11 +255,14 @@ TTargaPaletteEntry FromBgr(uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
   return e;
 }
 
+[[noreturn]] void RefuseSize(int width, int height) {
+  throw Exception("TTarga: image too large (" + std::to_string(width) + " x " +
+                  std::to_string(height) + " pixels)");
+}
+
 QImage AllocateBitmap(int width, int height) {
   if (width == 0 || height == 0) return QImage();
-  if (int64_t(width) * height * 4 > TTarga::kMaxBitmapBytes)
-    throw Exception("TTarga: image too large (" + std::to_string(width) + " x " +
-                    std::to_string(height) + " pixels)");
+  if (int64_t(width) * height * 4 > TTarga::kMaxBitmapBytes) RefuseSize(width, height);
 #if defined(__linux__)
   // Large bitmaps on huge pages: a 4096 x 4096 image otherwise costs 16384 page faults, a good
   // part of its decoding time.
@@ -284,6 +287,9 @@ QImage AllocateBitmap(int width, int height) {
 }  // namespace
 
 void TTarga::ReadTarga(QIODevice& stream) {
+  // No packet describes more than 128 pixels a byte, so a header asking for more than that over
+  // the bytes that follow it cannot be backed by data: refused before anything is allocated.
+  const qint64 left = stream.isSequential() ? -1 : stream.size() - stream.pos();
   Input in(stream);
   uint8_t h[18] = {};
   const size_t got = std::min<size_t>(in.Ensure(18), 18);
@@ -292,6 +298,8 @@ void TTarga::ReadTarga(QIODevice& stream) {
 
   const uint16_t width = Le16(h + 12);
   const uint16_t height = Le16(h + 14);
+  if (left >= 0 && int64_t(width) * height > 128 * std::max<int64_t>(left - 18, 0))
+    RefuseSize(width, height);
   // Allocate first: an image we cannot hold leaves the graphic as it was.
   QImage colour = AllocateBitmap(width, height);
   QImage alpha = AllocateBitmap(width, height);

@@ -125,7 +125,7 @@ int OutputFile::Write(const void* data, size_t size) {
 int OutputFile::Commit(const FileEntry& entry) {
   if (fd_ < 0) return ERAR_ECREATE;
   // A Unix mode travels with the file, but the owner always keeps read and write access.
-  if (entry.hostOS == 3) fchmod(fd_, static_cast<mode_t>((entry.attributes & 0755) | 0600));
+  if (entry.unixAttributes) fchmod(fd_, static_cast<mode_t>((entry.attributes & 0755) | 0600));
   const int64_t when = ModificationTime(entry);
   if (when >= 0) {
     struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(when), 0}};

@@ -178,7 +178,14 @@ void SetNames(FileEntry& entry, const std::wstring& wide) {
 
 void ClassifyUnixMode(FileEntry& entry) {
   const uint32_t type = entry.attributes & 0xF000;
-  if (entry.hostOS == 3 && !entry.folder && type != 0 && type != 0x8000) entry.notRegular = true;
+  if (entry.unixAttributes && !entry.folder && type != 0 && type != 0x8000) entry.notRegular = true;
+}
+
+// The header record knows two systems: DOS, OS/2, Windows and Mac OS hosts keep Windows
+// attributes (2), Unix and BeOS hosts Unix modes (3); an unknown host is reported as 3 too.
+void SetHost4(FileEntry& entry, unsigned host) {
+  entry.unixAttributes = host == 3 || host == 5;
+  entry.hostOS = host <= 2 || host == 4 ? 2 : 3;
 }
 
 // The archive comment's service header: its text when stored, else where to unpack it from.
@@ -198,7 +205,7 @@ void TakeComment(int fd, VolumeInfo& v, const FileEntry& e) {
 bool ParseFile4(const std::string& block, unsigned flags, FileEntry& e, std::string& rawName) {
   Reader r(block, 7, block.size());
   uint64_t pack = r.Le(4), unp = r.Le(4);
-  e.hostOS = static_cast<unsigned>(r.Le(1));
+  SetHost4(e, static_cast<unsigned>(r.Le(1)));
   e.crc = static_cast<uint32_t>(r.Le(4));
   e.hasCrc = true;
   e.dosTime = static_cast<uint32_t>(r.Le(4));
@@ -249,7 +256,7 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
     }
     if (pos + 7 > v.fileSize || !ReadAt(fd, pos, 7, block)) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     Reader head(block, 0, 7);
     const auto crc = static_cast<uint32_t>(head.Le(2));
@@ -258,15 +265,14 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
     const auto size = static_cast<size_t>(head.Le(2));
     if (size < 7 || pos + size > v.fileSize || !ReadAt(fd, pos, size, block)) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     bool crcOk = (Crc(block, 2, size) & 0xFFFF) == crc;
     // An old main header with an embedded comment is checked over its fixed part only.
     if (!crcOk && type == 0x73 && size > 13) crcOk = (Crc(block, 2, 13) & 0xFFFF) == crc;
-    if (first && type != 0x73) return ERAR_BAD_ARCHIVE;
-    if (!crcOk) {
+    if (!crcOk || (first && type != 0x73)) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     uint64_t dataSize = 0;
     const bool fileLike = type == 0x74 || type == 0x7A;
@@ -274,14 +280,16 @@ int ScanRar4(int fd, uint64_t start, VolumeInfo& v) {
       Reader r(block, 7, size);
       dataSize = r.Le(4);
       if (fileLike && (flags & 0x100)) {
-        r.Skip(4 + 1 + 4 + 4 + 1 + 1 + 2 + 4 + 4);
+        // Unpacked size, host, CRC, time, version, method, name size, attributes; then the high
+        // halves of the packed and the unpacked size.
+        r.Skip(4 + 1 + 4 + 4 + 1 + 1 + 2 + 4);
         dataSize |= r.Le(4) << 32;
       }
     }
     // Data that reaches past the end of the file: a truncated entry (or a damaged block).
     if (dataSize > v.fileSize - (pos + size)) {
       v.end = VolumeEnd::Truncated;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     switch (type) {
       case 0x73: {
@@ -367,7 +375,8 @@ bool ParseFile5(Reader& r, FileEntry& e, std::string& name) {
   const unsigned dict = static_cast<unsigned>((compression >> 10) & 15);
   e.dictKiB = e.folder ? 0 : 128u << dict;
   e.dictCode = e.folder ? 7 : std::min(dict + 1, 6u);
-  e.hostOS = host == 0 ? 2 : host == 1 ? 3 : 6;
+  e.unixAttributes = host == 1;
+  e.hostOS = host == 0 ? 2 : 3;
   SetNames(e, Utf8ToWide(name));
   return true;
 }
@@ -405,6 +414,14 @@ void ParseExtra5(Reader r, FileEntry& e) {
   }
 }
 
+// The first 1 to 7 bytes of a standard 8-byte end block (CRC, size 3, type 5, two flag bytes),
+// at the very end of the file.
+bool IsCutEndBlock5(const std::string& tail) {
+  constexpr size_t kEndBlockSize = 8;
+  return tail.size() < kEndBlockSize && (tail.size() <= 4 || tail[4] == 3) &&
+         (tail.size() <= 5 || tail[5] == 5);
+}
+
 int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
   v.archiveFlags |= ROADF_NEWNUMBERING;
   uint64_t pos = start;
@@ -416,9 +433,18 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
       return 0;
     }
     const size_t probe = static_cast<size_t>(std::min<uint64_t>(v.fileSize - pos, 4 + 10));
-    if (probe < 5 || !ReadAt(fd, pos, probe, block)) {
+    if (!ReadAt(fd, pos, probe, block)) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
+    }
+    if (IsCutEndBlock5(block)) {
+      // Only the last bytes of the end block are missing: the files are all there.
+      v.end = VolumeEnd::EndOfFile;
+      return 0;
+    }
+    if (probe < 5) {
+      v.end = VolumeEnd::Broken;
+      return 0;
     }
     Reader head(block, 0, probe);
     const auto crc = static_cast<uint32_t>(head.Le(4));
@@ -429,7 +455,7 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
         !ReadAt(fd, pos, fieldsAt + headerSize, block) ||
         Crc(block, 4, fieldsAt + headerSize) != crc) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     Reader r(block, fieldsAt, block.size());
     const uint64_t type = r.Vint();
@@ -438,11 +464,11 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
     const uint64_t dataSize = (flags & 0x02) ? r.Vint() : 0;
     if (!r.ok() || extraSize > r.left() || (first && type != 1 && type != 4)) {
       v.end = VolumeEnd::Broken;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     if (dataSize > v.fileSize - (pos + block.size())) {
       v.end = VolumeEnd::Truncated;
-      return first ? ERAR_BAD_ARCHIVE : 0;
+      return 0;
     }
     const size_t extraAt = block.size() - extraSize;
     Reader fields(block, r.pos(), extraAt);

@@ -23,7 +23,8 @@ struct FileEntry {
   bool hasCrc = false;
   bool blake2 = false;
   bool unknownSize = false;
-  unsigned hostOS = 0;  // numbered as the header record numbers it (2 Windows, 3 Unix)
+  unsigned hostOS = 0;          // as the header record has it: 2 Windows, 3 Unix or anything else
+  bool unixAttributes = false;  // attributes are a Unix mode
   uint32_t crc = 0;
   uint32_t dosTime = 0;   // local time
   int64_t unixTime = -1;  // exact modification time when the archive gives one

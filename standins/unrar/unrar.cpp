@@ -24,7 +24,7 @@ namespace unrar_standin {
 namespace {
 
 constexpr size_t kNameBuffer = 2048;
-constexpr size_t kPasswordBuffer = 128;
+constexpr size_t kPasswordBuffer = 512;  // characters, as the real library offers
 // A handler that keeps naming volumes that do not exist is not asked for ever.
 constexpr int kMaxVolumeQuestions = 16;
 

@@ -13,9 +13,11 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "archives/OemNames.h"
 #include "archives/UnzipParams.h"
 
 namespace {
@@ -69,6 +71,69 @@ bool SafeComponents(const std::string& name, std::vector<std::string>& parts) {
     start = end + 1;
   }
   return !parts.empty();
+}
+
+uint32_t Le(const std::string& bytes, size_t at, int width) {
+  uint32_t v = 0;
+  for (int i = width - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return v;
+}
+
+// The stored names of the entries that the directory reader converts from the OEM code page, so
+// each file lands under the name the caller lists. libarchive hands such names over as stored
+// but tells nothing of the host that made the archive, so the central directory is read here.
+std::set<std::string> OemStoredNames(const char* path) {
+  std::set<std::string> names;
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return names;
+  struct stat st {};
+  std::string tail;
+  if (::fstat(fd, &st) == 0 && st.st_size >= 22) {
+    const off_t length = std::min<off_t>(st.st_size, 65535 + 22);
+    tail.resize(static_cast<size_t>(length));
+    if (::pread(fd, tail.data(), tail.size(), st.st_size - length) != length) tail.clear();
+  }
+  // The end record nearest the end; the directory lies just before it, or before a ZIP64 end
+  // record that sits in front of it.
+  size_t end = std::string::npos;
+  for (size_t at = tail.size() >= 22 ? tail.size() - 22 : 0; tail.size() >= 22; --at) {
+    if (Le(tail, at, 4) == 0x06054B50) {
+      end = at;
+      break;
+    }
+    if (at == 0) break;
+  }
+  std::string directory;
+  if (end != std::string::npos) {
+    const off_t base = st.st_size - static_cast<off_t>(tail.size());
+    off_t directoryEnd = base + static_cast<off_t>(end);
+    uint64_t size = Le(tail, end + 12, 4);
+    if (end >= 20 + 56 && Le(tail, end - 20, 4) == 0x07064B50 &&
+        Le(tail, end - 20 - 56, 4) == 0x06064B50) {
+      directoryEnd -= 20 + 56;
+      size = Le(tail, end - 20 - 56 + 40, 4) | uint64_t{Le(tail, end - 20 - 56 + 44, 4)} << 32;
+    }
+    if (size <= static_cast<uint64_t>(directoryEnd) && size <= (64u << 20)) {
+      directory.resize(static_cast<size_t>(size));
+      if (::pread(fd, directory.data(), directory.size(),
+                  directoryEnd - static_cast<off_t>(size)) != static_cast<ssize_t>(size))
+        directory.clear();
+    }
+  }
+  ::close(fd);
+  bool oem = false;
+  for (size_t at = 0; at + 46 <= directory.size() && Le(directory, at, 4) == 0x02014B50;) {
+    const size_t nameLength = Le(directory, at + 28, 2);
+    const size_t next =
+        at + 46 + nameLength + Le(directory, at + 30, 2) + Le(directory, at + 32, 2);
+    if (next > directory.size()) break;
+    if (at == 0) oem = ZipNames::OemHost(static_cast<uint16_t>(Le(directory, at + 4, 2)));
+    if (!oem) break;
+    if (ZipNames::ConvertName(oem, static_cast<uint16_t>(Le(directory, at + 8, 2))))
+      names.insert(directory.substr(at + 46, nameLength));
+    at = next;
+  }
+  return names;
 }
 
 struct Entry {
@@ -156,11 +221,13 @@ bool Run::Selected(const std::string& name) const {
 void Run::Survey() {
   archive* a = Open();
   if (!a) return;
+  const std::set<std::string> oemNames = OemStoredNames(p_.archiveName);
   archive_entry* header;
   int status;
   while ((status = archive_read_next_header(a, &header)) == ARCHIVE_OK || status == ARCHIVE_WARN) {
     Entry entry;
     entry.name = EntryName(header);
+    if (oemNames.count(entry.name)) entry.name = ZipNames::OemToUtf8(entry.name);
     entry.size = archive_entry_size(header);
     entry.mtime = archive_entry_mtime(header);
     entry.directory = archive_entry_filetype(header) == AE_IFDIR;

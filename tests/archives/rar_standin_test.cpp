@@ -423,6 +423,172 @@ TEST_P(StandinTest, DamagedArchivesAlwaysEnd) {
 INSTANTIATE_TEST_SUITE_P(Formats, StandinTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
 
+// Where the real library is the reference: the same answers from the stand-in and, when the
+// system has it, from the real library itself.
+class BothLibraries : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    const std::string path = GetParam() ? SystemUnrarPath() : StandinPath();
+    if (path.empty()) GTEST_SKIP() << "the real UnRAR library is not installed";
+    api = std::make_unique<UnrarApi>(path);
+    ASSERT_TRUE(api->complete()) << path;
+  }
+
+  struct Listing {
+    bool opened = false;
+    unsigned flags = 0, commentState = 0;
+    std::string comment;
+    std::vector<std::string> names;
+    std::vector<unsigned> hosts, unpSizeHigh;
+    int end = 0;
+  };
+
+  // Writes the bytes to a file of their own and opens it.
+  RAR_HANDLE Open(const std::string& bytes, unsigned mode, RAROpenArchiveDataEx& data) {
+    std::string path = dir / ("a" + std::to_string(++serial) + ".rar");
+    vvtest::WriteFile(path, bytes);
+    data = RAROpenArchiveDataEx{};
+    data.ArcName = path.data();
+    data.OpenMode = mode;
+    data.CmtBuf = comment;
+    data.CmtBufSize = sizeof comment;
+    return api->openEx(&data);
+  }
+
+  Listing List(const std::string& bytes) {
+    Listing listing;
+    RAROpenArchiveDataEx data;
+    RAR_HANDLE handle = Open(bytes, RAR_OM_LIST, data);
+    listing.opened = handle != nullptr;
+    if (!handle) return listing;
+    listing.flags = data.Flags;
+    listing.commentState = data.CmtState;
+    listing.comment = comment;
+    auto record = std::make_unique<RARHeaderDataEx>();
+    while ((listing.end = api->readEx(handle, record.get())) == 0) {
+      listing.names.push_back(record->FileName);
+      listing.hosts.push_back(record->HostOS);
+      listing.unpSizeHigh.push_back(record->UnpSizeHigh);
+      if (api->process(handle, RAR_SKIP, nullptr, nullptr) != 0) break;
+    }
+    api->close(handle);
+    return listing;
+  }
+
+  std::unique_ptr<UnrarApi> api;
+  vvtest::TempDir dir;
+  int serial = 0;
+  char comment[64] = {};
+};
+
+// The high halves of the packed and the unpacked size follow the fixed fields; mixing them up
+// puts the next header 4 GiB away.
+TEST_P(BothLibraries, LargeFileHeaderKeepsTheWalkInStep) {
+  Item big{"big.bin", "abc"};
+  big.highUnpSize = 1;
+  const Listing listing = List(WriteRar4({big, {"next.txt", "n"}})[0]);
+  EXPECT_TRUE(listing.opened);
+  EXPECT_EQ(listing.names, (std::vector<std::string>{"big.bin", "next.txt"}));
+  EXPECT_EQ(listing.unpSizeHigh, (std::vector<unsigned>{1, 0}));
+  EXPECT_EQ(listing.end, ERAR_END_ARCHIVE);
+}
+
+TEST_P(BothLibraries, HostSystemsAreWindowsOrUnix) {
+  // RAR 4: DOS, OS/2, Windows, Unix, Mac OS, BeOS and an unknown host.
+  std::vector<Item> items;
+  for (unsigned host = 0; host <= 6; ++host) {
+    items.push_back({"h" + std::to_string(host), "x"});
+    items.back().hostOS = host;
+  }
+  EXPECT_EQ(List(WriteRar4(items)[0]).hosts, (std::vector<unsigned>{2, 2, 2, 3, 2, 3, 3}));
+  Item windows{"w", "x"}, unix{"u", "x"};
+  unix.hostOS = 3;
+  EXPECT_EQ(List(WriteRar5({windows, unix})[0]).hosts, (std::vector<unsigned>{2, 3}));
+}
+
+TEST_P(BothLibraries, Rar5EndBlockCutShortEndsTheListingNormally) {
+  const std::string whole = WriteRar5({{"a.txt", "a"}, {"b.txt", "b"}})[0];
+  for (size_t cut = 1; cut <= 7; ++cut) {
+    SCOPED_TRACE(cut);
+    const Listing listing = List(whole.substr(0, whole.size() - cut));
+    EXPECT_TRUE(listing.opened);
+    EXPECT_EQ(listing.names.size(), 2u);
+    EXPECT_EQ(listing.end, ERAR_END_ARCHIVE);
+  }
+}
+
+TEST_P(BothLibraries, DamagedMainHeaderOpensAndFailsAtTheFirstRead) {
+  std::string rar4 = WriteRar4({{"a.txt", "a"}})[0];
+  rar4[7 + 2] ^= 0x10;  // the block type
+  std::string rar5 = WriteRar5({{"a.txt", "a"}})[0];
+  rar5[8 + 4 + 1] = '\x09';
+  for (const std::string& bytes : {rar4, rar5}) {
+    const Listing listing = List(bytes);
+    EXPECT_TRUE(listing.opened);
+    EXPECT_TRUE(listing.names.empty());
+    EXPECT_EQ(listing.end, ERAR_BAD_DATA);
+  }
+}
+
+TEST_P(BothLibraries, ArchiveCommentFromItsServiceBlock) {
+  Options options;
+  options.comment = "Map pack v2";
+  for (bool rar5 : {false, true}) {
+    SCOPED_TRACE(rar5);
+    const Listing listing = List(rar5 ? WriteRar5({{"a.txt", "a"}}, options)[0]
+                                      : WriteRar4({{"a.txt", "a"}}, options)[0]);
+    EXPECT_EQ(listing.flags & ROADF_COMMENT, ROADF_COMMENT);
+    EXPECT_EQ(listing.commentState, 1u);
+    EXPECT_EQ(listing.comment, "Map pack v2");
+  }
+}
+
+std::vector<std::pair<unsigned, RAR_LPARAM>> passwordQuestions;
+
+int VV_RAR_CALL RecordPasswordQuestion(unsigned msg, RAR_LPARAM, RAR_LPARAM, RAR_LPARAM size) {
+  if (msg == UCM_NEEDPASSWORD || msg == UCM_NEEDPASSWORDW)
+    passwordQuestions.emplace_back(msg, size);
+  return 0;
+}
+
+TEST_P(BothLibraries, PasswordBufferHolds512Characters) {
+  Item secret{"secret.txt", std::string(64, 's')};
+  secret.encrypted = true;
+  RAROpenArchiveDataEx data;
+  RAR_HANDLE handle = Open(WriteRar5({secret})[0], RAR_OM_EXTRACT, data);
+  ASSERT_NE(handle, nullptr);
+  passwordQuestions.clear();
+  api->setCallback(handle, &RecordPasswordQuestion, 0);
+  auto record = std::make_unique<RARHeaderDataEx>();
+  ASSERT_EQ(api->readEx(handle, record.get()), 0);
+  std::string out = dir / "out";
+  EXPECT_NE(api->process(handle, RAR_EXTRACT, out.data(), nullptr), 0);
+  api->close(handle);
+  EXPECT_EQ(passwordQuestions, (std::vector<std::pair<unsigned, RAR_LPARAM>>{
+                                   {UCM_NEEDPASSWORDW, 512}, {UCM_NEEDPASSWORD, 512}}));
+}
+
+int VV_RAR_CALL CancelData(unsigned char*, int) {
+  return 0;
+}
+
+// The old-style data callback cancels with 0 (and -1), unlike the newer callback.
+TEST_P(BothLibraries, OldDataCallbackAnsweringZeroCancels) {
+  RAROpenArchiveDataEx data;
+  RAR_HANDLE handle = Open(WriteRar4({{"a.txt", "abc"}})[0], RAR_OM_EXTRACT, data);
+  ASSERT_NE(handle, nullptr);
+  api->setProcessDataProc(handle, &CancelData);
+  auto record = std::make_unique<RARHeaderDataEx>();
+  ASSERT_EQ(api->readEx(handle, record.get()), 0);
+  std::string out = dir / "out";
+  EXPECT_EQ(api->process(handle, RAR_EXTRACT, out.data(), nullptr), ERAR_UNKNOWN);
+  api->close(handle);
+  EXPECT_EQ(ReadOrEmpty(out + "/a.txt"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, BothLibraries, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Real" : "Standin"; });
+
 TEST(StandinVolumes, OldNumberingAndTheDllVersion) {
   UnrarApi api(StandinPath());
   ASSERT_TRUE(api.complete());

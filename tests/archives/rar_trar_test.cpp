@@ -292,6 +292,23 @@ TEST_P(TRARTest, SelfExtractingArchiveIsReadAfterItsStub) {
   EXPECT_EQ(ReadOrEmpty(dir / "out/a.txt"), "from the sfx");
 }
 
+// Dictionary code 6 is the largest the flags carry: 4 MiB (RAR 5 counts its codes from 128 KiB).
+TEST_P(TRARTest, LargestDictionaryIsFourMegabytes) {
+  Item vkb{"map.vkb", "scenario"};
+  vkb.dictionary = GetParam() ? 5 : 6;
+  ASSERT_TRUE(rar.OpenArchiveFile(Write({vkb})));
+  EXPECT_EQ(rar.ArchiveInformation().DictionarySize(), 4194304);
+}
+
+TEST_P(TRARTest, EntryWithoutABareNameIsSkippedAndExtractionGoesOn) {
+  ASSERT_TRUE(rar.OpenArchiveFile(Write({{"maps/..", "dots"}, {"after.txt", "after"}})));
+  const std::string work = dir / "$$$";
+  ASSERT_TRUE(platform::CreateDir(work));
+  EXPECT_TRUE(rar.Extract(work, false, nullptr));
+  EXPECT_EQ(ReadOrEmpty(work + "/after.txt"), "after");
+  EXPECT_FALSE(Exists(work + "/maps"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, TRARTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
 

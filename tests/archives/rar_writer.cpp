@@ -126,6 +126,11 @@ std::string Rar4File(const Part& part, uint8_t type = 0x74) {
   body += static_cast<char>(item.packed.empty() ? 0x30 : item.method);
   Put16(body, static_cast<uint32_t>(name.size()));
   Put32(body, item.folder && item.attributes == 0x20 ? 0x10 : item.attributes);
+  if (item.highUnpSize) {
+    flags |= 0x100;
+    Put32(body, 0);  // high half of the packed size
+    Put32(body, item.highUnpSize);
+  }
   body += name;
   return Rar4Block(type, flags, body, item.damageHeader) + part.data;
 }
@@ -228,7 +233,6 @@ std::vector<std::string> WriteRar4(const std::vector<Item>& items, const Options
     std::string archive("Rar!\x1A\x07\x00", 7);
     uint16_t flags = 0;
     if (multi) flags |= 0x01 | (options.oldNumbering ? 0 : 0x10) | (v == 0 ? 0x100 : 0);
-    if (!options.comment.empty() && v == 0) flags |= 0x02;
     if (options.locked) flags |= 0x04;
     if (options.solid) flags |= 0x08;
     if (options.recovery) flags |= 0x40;

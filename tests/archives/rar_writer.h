@@ -30,6 +30,7 @@ struct Item {
   uint64_t compression = 0;  // with packed: RAR 5 compression information
   std::string linkTarget = "";  // a link to this (RAR 4: as data; RAR 5: redirection)
   unsigned redirType = 1;  // RAR 5: 1 Unix link, 2 Windows link, 3 junction, 4 hard link, 5 copy
+  uint32_t highUnpSize = 0;  // RAR 4: large-file header with this high half of the unpacked size
 };
 
 struct Options {
@@ -38,7 +39,7 @@ struct Options {
   bool recovery = false;
   bool encryptedHeaders = false;  // the headers after the main header cannot be read
   bool withEndBlock = true;
-  std::string comment;     // stored archive comment, empty for none
+  std::string comment;     // stored archive comment in a service block, empty for none
   std::string oldComment;  // RAR 4 only: a stored comment inside the main header, as RAR 2 kept it
   Item packedComment;      // a compressed archive comment, when its packed is not empty
   size_t volumeSize = 0;   // split into volumes of about this many data bytes; 0: one file

@@ -1,5 +1,11 @@
 // The directory reader: end record search, central directory, code pages, spanned disks.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
 
 #include "TestSupport.h"
 #include "archives/Zip.h"
@@ -215,11 +221,13 @@ TEST_F(ZipDirectory, OemNamesAreConvertedOnlyWithoutTheUtf8Flag) {
   EXPECT_EQ(zip.Directory()[0].FileComment, "\xC2\xA3");
   EXPECT_EQ(zip.Directory()[1].FileName, "caf\xC3\xA9.txt");
 
-  ZipEntry ntfs = dos;
-  ntfs.madeBy = (11 << 8) | 50;
-  vvtest::WriteFile(dir / "ntfs.zip", BuildZip({ntfs}));
-  zip.SetZipFileName(dir / "ntfs.zip");
-  EXPECT_TRUE(zip.OemNames());
+  for (uint16_t madeBy : {(11 << 8) | 50, 6 << 8}) {  // NTFS of version 5.0, OS/2 HPFS
+    ZipEntry other = dos;
+    other.madeBy = madeBy;
+    vvtest::WriteFile(dir / "other.zip", BuildZip({other}));
+    zip.SetZipFileName(dir / "other.zip");
+    EXPECT_TRUE(zip.OemNames()) << madeBy;
+  }
 
   ZipEntry unix = dos;
   unix.madeBy = 0x031E;
@@ -229,6 +237,53 @@ TEST_F(ZipDirectory, OemNamesAreConvertedOnlyWithoutTheUtf8Flag) {
   EXPECT_EQ(zip.Directory()[0].FileName,
             "caf\x82\\\x81"
             "ber");
+}
+
+// Streaming writers add a ZIP64 end record between the directory and the end record, and may
+// leave the numbers to it alone.
+TEST_F(ZipDirectory, Zip64EndRecordLocatesTheDirectory) {
+  for (bool only64 : {false, true}) {
+    SCOPED_TRACE(only64);
+    ZipLayout layout;
+    layout.prefix = "stub";
+    layout.zip64End = true;
+    layout.zip64Only = only64;
+    vvtest::WriteFile(dir / "z64.zip", BuildZip(TwoEntries(), layout));
+    zip.SetZipFileName(dir / "z64.zip");
+    ASSERT_EQ(zip.Directory().size(), 2u);
+    EXPECT_EQ(zip.Directory()[1].FileName, "two.tga");
+    EXPECT_EQ(zip.EndOfCentralDir().TotalEntries, 2);
+  }
+}
+
+TEST_F(ZipDirectory, FileThatCannotBeOpenedRaisesTheSystemsError) {
+  const std::string path = dir / "locked.zip";
+  vvtest::WriteFile(path, BuildZip(TwoEntries()));
+  // No descriptor left to open it with, which stops any user, root included.
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &previous), 0);
+  const int lowest = dup(0);
+  ASSERT_GE(lowest, 0);
+  close(lowest);
+  rlimit tight = previous;
+  tight.rlim_cur = static_cast<rlim_t>(lowest);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  std::exception_ptr raised;
+  try {
+    zip.SetZipFileName(path);
+  } catch (...) {
+    raised = std::current_exception();
+  }
+  // Looked at only with descriptors back: the sanitizer's checks need some.
+  setrlimit(RLIMIT_NOFILE, &previous);
+  ASSERT_TRUE(raised);
+  try {
+    std::rethrow_exception(raised);
+  } catch (const EInOutError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file \"" + path + "\". " + std::strerror(EMFILE));
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "other exception: " << e.what();
+  }
 }
 
 TEST_F(ZipDirectory, EncryptedFlagFollowsBitZero) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -351,14 +352,42 @@ TEST_F(ZipExtract, TraceFileGetsTheLibrarysMessages) {
 
 namespace {
 
-TEST_F(ZipExtract, NamesKeepTheirBytes) {
-  ZipEntry utf8 = Entry("dir/caf\xC3\xA9.txt", "utf8");
-  utf8.flags = 0x0800;
+// Files land under the names Directory lists: OEM names converted, UTF-8 names as they are.
+TEST_F(ZipExtract, NamesLandAsTheDirectoryListsThem) {
   ZipEntry dos = Entry("DOS\x81.TXT", "dos");
   dos.madeBy = 0x0014;
-  Archive({utf8, dos});
+  ZipEntry utf8 = Entry("dir/caf\xC3\xA9.txt", "utf8");
+  utf8.flags = 0x0800;
+  utf8.madeBy = 0x0014;
+  Archive({dos, utf8});
+  EXPECT_EQ(zip.Directory()[0].FileName, "DOS\xC3\xBC.TXT");
   EXPECT_EQ(zip.Extract(), 2);
-  EXPECT_EQ(Tree(work), (std::vector<std::string>{"DOS\x81.TXT", "caf\xC3\xA9.txt"}));
+  EXPECT_EQ(Tree(work), (std::vector<std::string>{"DOS\xC3\xBC.TXT", "caf\xC3\xA9.txt"}));
+}
+
+TEST_F(ZipExtract, ArchiveWithAZip64EndRecordExtracts) {
+  ziptest::ZipLayout layout;
+  layout.zip64End = true;
+  layout.zip64Only = true;
+  vvtest::WriteFile(dir / "z64.zip", BuildZip({Entry("maps/a.vkb", "scenario", true)}, layout));
+  zip.SetZipFileName(dir / "z64.zip");
+  EXPECT_EQ(zip.Extract(), 1);
+  EXPECT_EQ(vvtest::ReadFile(work + "/a.vkb"), "scenario");
+}
+
+// The attempts counter goes back to the library one lower after every answer.
+TEST_F(ZipExtract, PasswordAnswerCountsAnAttempt) {
+  platform::ScopedPrompter scope(prompter);
+  prompter.inputAnswers = {"pw"};
+  UnzipCallbackInfo info{};
+  info.caller = &zip;
+  info.action = kUnzActionPassword;
+  info.number = 3;
+  std::strcpy(info.text, "secret.vkb");
+  TZip::UnzipCallback(&info);
+  EXPECT_EQ(info.number, 2);
+  EXPECT_EQ(info.answerFlag, 1);
+  EXPECT_STREQ(info.text, "pw");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // A small ZIP writer for the tests: stored or deflated entries, traditional encryption, chosen
-// host and flags, links, a damaged CRC, data before the archive, and hand-set end record fields.
+// host and flags, links, a damaged CRC, data before the archive, hand-set end record fields and
+// a ZIP64 end record.
 #include <zlib.h>
 
 #include <array>
@@ -51,6 +52,8 @@ struct ZipLayout {
   int64_t centralOffsetDelta = 0;  // added to the recorded central directory offset
   int commentLength = -1;          // -1: the real comment length
   std::string trailer;             // bytes after the comment
+  bool zip64End = false;           // a ZIP64 end record and its locator before the end record
+  bool zip64Only = false;  // with zip64End: counts, size and offset only in the ZIP64 record
 };
 
 // What BuildZip produced besides the bytes, for tests that cut or patch archives.
@@ -186,16 +189,40 @@ inline ZipParts BuildZipParts(const std::vector<ZipEntry>& entries, const ZipLay
   }
   const int total =
       layout.totalEntries >= 0 ? layout.totalEntries : static_cast<int>(entries.size());
+  const auto centralSize =
+      static_cast<uint32_t>(static_cast<int64_t>(parts.central.size()) + layout.centralSizeDelta);
+  const auto centralOffset = static_cast<uint32_t>(
+      static_cast<int64_t>(parts.local.size() - layout.prefix.size()) + layout.centralOffsetDelta);
   std::string& end = parts.end;
+  if (layout.zip64End) {
+    const auto Put64 = [](std::string& s, uint64_t v) {
+      Put32(s, static_cast<uint32_t>(v));
+      Put32(s, static_cast<uint32_t>(v >> 32));
+    };
+    const uint64_t recordAt = centralOffset + parts.central.size();
+    Put32(end, 0x06064B50);
+    Put64(end, 44);  // the size of what follows
+    Put16(end, 0x032D);
+    Put16(end, 45);
+    Put32(end, layout.thisDisk);
+    Put32(end, layout.centralDisk);
+    Put64(end, static_cast<uint64_t>(total));
+    Put64(end, static_cast<uint64_t>(total));
+    Put64(end, centralSize);
+    Put64(end, centralOffset);
+    Put32(end, 0x07064B50);
+    Put32(end, layout.centralDisk);
+    Put64(end, recordAt);
+    Put32(end, 1);
+  }
+  const bool only64 = layout.zip64End && layout.zip64Only;
   Put32(end, 0x06054B50);
   Put16(end, layout.thisDisk);
   Put16(end, layout.centralDisk);
-  Put16(end, static_cast<uint32_t>(total));
-  Put16(end, static_cast<uint32_t>(total));
-  Put32(end, static_cast<uint32_t>(static_cast<int64_t>(parts.central.size()) +
-                                   layout.centralSizeDelta));
-  Put32(end, static_cast<uint32_t>(static_cast<int64_t>(parts.local.size() - layout.prefix.size()) +
-                                   layout.centralOffsetDelta));
+  Put16(end, only64 ? 0xFFFF : static_cast<uint32_t>(total));
+  Put16(end, only64 ? 0xFFFF : static_cast<uint32_t>(total));
+  Put32(end, only64 ? 0xFFFFFFFF : centralSize);
+  Put32(end, only64 ? 0xFFFFFFFF : centralOffset);
   Put16(end,
         static_cast<uint32_t>(layout.commentLength >= 0 ? layout.commentLength
                                                         : static_cast<int>(layout.comment.size())));

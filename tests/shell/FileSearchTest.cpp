@@ -162,6 +162,7 @@ TEST_F(FileSearchTest, MisuseRaisesExactMessagesAndLeavesTheSearchAsItWas) {
 TEST_F(FileSearchTest, NoMatchMissingFolderAndFreshComponentGiveFalse) {
   TFileSearch search;
   TSearchRec rec;
+  rec.Name = "stale";
   EXPECT_FALSE(search.GetNextFile(rec));  // nothing opened yet
   EXPECT_EQ(rec.Name, "");
 
@@ -187,8 +188,11 @@ TEST_F(FileSearchTest, ExhaustedSearchStaysFalseAndKeepsTheLastMatch) {
   TSearchRec rec;
   ASSERT_TRUE(search.GetNextFile(rec));
   EXPECT_EQ(rec.Name, "Desert.vkb");
-  EXPECT_FALSE(search.GetNextFile(rec));
-  EXPECT_EQ(rec.Name, "Desert.vkb");
+  // A record of the caller's own still receives the copy when the answer is false.
+  TSearchRec other;
+  other.Name = "stale";
+  EXPECT_FALSE(search.GetNextFile(other));
+  EXPECT_EQ(other.Name, "Desert.vkb");
   EXPECT_FALSE(search.GetNextFile(rec));
   search.CloseSearch();
 }

@@ -12,6 +12,7 @@
 
 #include "TargaTestUtil.h"
 #include "TestSupport.h"
+#include "platform/Exceptions.h"
 #include "tga/TargaImage.h"
 
 namespace {
@@ -104,7 +105,13 @@ TEST(TargaCorpus, DecodesAsTheManifestSays) {
   for (const Entry& e : entries) {
     SCOPED_TRACE(e.name);
     TTarga targa;
-    targa.LoadTargaFile(CorpusDir() + "/" + e.name);
+    try {
+      targa.LoadTargaFile(CorpusDir() + "/" + e.name);
+    } catch (const Exception& refused) {
+      // A header that no data backs is refused; only files to reject may be.
+      EXPECT_FALSE(e.decode) << refused.Message();
+      continue;
+    }
     EXPECT_EQ(targa.Bitmap().width(), e.width);
     EXPECT_EQ(targa.Bitmap().height(), e.height);
     if (!e.decode) continue;

@@ -203,6 +203,20 @@ TEST(TargaDecode, GreyAndRunLengthTypes) {
   EXPECT_EQ(Rgb(targa.Bitmap(), 2, 0), C);
 }
 
+// Grey pixels of 16 bits carry the grey value first and an attribute byte after it.
+TEST(TargaDecode, SixteenBitGreyTakesTheGreyByte) {
+  TTarga targa;
+  Decode(targa, TrueColour(2, 1, 16, Bytes({0x40, 0xFF, 0x90, 0x00}), 3).Bytes());
+  EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), 0x404040u);
+  EXPECT_EQ(Rgb(targa.Bitmap(), 1, 0), 0x909090u);
+  Decode(targa,
+         TrueColour(3, 1, 16, RunPacket(2, Bytes({0x55, 0x01})) + RawPacket(Bytes({0x66, 0x02}), 2),
+                    11)
+             .Bytes());
+  EXPECT_EQ(Rgb(targa.Bitmap(), 1, 0), 0x555555u);
+  EXPECT_EQ(Rgb(targa.Bitmap(), 2, 0), 0x666666u);
+}
+
 TEST(TargaDecode, ImageIdIsSkipped) {
   Tga plain = TrueColour(2, 2, 24, Px24(A) + Px24(B) + Px24(C) + Px24(D));
   Tga withId = plain;
@@ -217,7 +231,9 @@ TEST(TargaDecode, ImageIdIsSkipped) {
 TEST(TargaDecode, NoImageDataAndUnknownTypesTakeTheHeaderSize) {
   TTarga targa;
   Decode(targa, TrueColour(1, 1, 24, Px24(A)).Bytes());
-  Decode(targa, TrueColour(5, 3, 24, "", 0).Bytes());
+  Tga noData = TrueColour(5, 3, 24, "", 0);
+  noData.id = "?";  // one byte after the header may stand for up to 128 pixels
+  Decode(targa, noData.Bytes());
   EXPECT_EQ(targa.TargaType(), ttNoImageData);
   EXPECT_EQ(targa.Bitmap().size(), QSize(5, 3));
   EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), 0u);
@@ -314,6 +330,25 @@ TEST(TargaDecode, ImageTooLargeToHoldRaisesAndKeepsTheGraphic) {
   EXPECT_FALSE(called);
   EXPECT_EQ(targa.Width(), 1);
   EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), A);
+}
+
+// No packet describes more than 128 pixels a byte: a header asking for more than the data after
+// it can back is refused before anything is allocated; within the bound, missing data is black.
+TEST(TargaDecode, HeaderThatTheDataCannotBackIsRefused) {
+  TTarga targa;
+  Decode(targa, TrueColour(1, 1, 24, Px24(A)).Bytes());
+  EXPECT_THROW(Decode(targa, TrueColour(16384, 4096, 24, "").Bytes()), Exception);
+  try {
+    Decode(targa, TrueColour(129, 1, 8, "\x01", 3).Bytes());
+    ADD_FAILURE() << "129 pixels on one byte were decoded";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "TTarga: image too large (129 x 1 pixels)");
+  }
+  EXPECT_EQ(targa.Width(), 1);
+
+  Decode(targa, TrueColour(128, 1, 8, "\x80", 3).Bytes());
+  EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), 0x808080u);
+  EXPECT_EQ(Rgb(targa.Bitmap(), 127, 0), 0u);
 }
 
 // Large bitmaps live in memory of their own; copies must outlive the graphic that decoded them.

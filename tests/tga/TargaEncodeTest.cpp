@@ -248,7 +248,12 @@ TEST(TargaEncode, FilesAndCopies) {
   targa.SaveTargaFile(dir / "Map.TGA");
   EXPECT_EQ(vvtest::ReadFile(dir / "Map.TGA"), Encode(targa));
   targa.SaveTargaFile(dir / "map.Bmp");
-  EXPECT_EQ(vvtest::ReadFile(dir / "map.Bmp").substr(0, 2), "BM");
+  // A 32-bit Windows bitmap: 54 header bytes, then bottom-up rows of blue, green, red, x.
+  const std::string bmp = vvtest::ReadFile(dir / "map.Bmp");
+  ASSERT_EQ(bmp.size(), 54u + 2 * 4);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  EXPECT_EQ(bmp[28], 32);
+  EXPECT_EQ(QImage(QString::fromStdString(dir / "map.Bmp")).pixel(1, 0) & 0xFFFFFFu, b);
 
   TTarga loaded;
   int changes = 0;

@@ -178,6 +178,51 @@ TEST_F(TargaImageTest, PaintsNaturalSizeStretchedOrAlpha) {
   EXPECT_EQ(Rgb(shot, 3, 0), 0x0000FFu);
 }
 
+// Counts the paints that the setters' repaint requests lead to.
+class CountingImage : public TTargaImage {
+ public:
+  int Paints() {
+    QApplication::processEvents();
+    const int n = paints_;
+    paints_ = 0;
+    return n;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    ++paints_;
+    TTargaImage::paintEvent(event);
+  }
+
+ private:
+  int paints_ = 0;
+};
+
+TEST_F(TargaImageTest, ViewSettersRepaintEncodingSettersDoNot) {
+  CountingImage image;
+  image.show();
+  image.Paints();
+  image.SetAutoSize(true);  // nothing to size to yet
+  image.SetColorDepth(cd24bit);
+  image.SetTargaType(ttRLETrueColorImage);
+  image.SetIncludeAlphaChannel(true);
+  EXPECT_EQ(image.Paints(), 0);
+  image.SetStretch(true);
+  EXPECT_EQ(image.Paints(), 1);
+  image.SetStretch(true);
+  EXPECT_EQ(image.Paints(), 0);
+  image.SetViewType(tvAlphaChannel);
+  EXPECT_EQ(image.Paints(), 1);
+  image.SetAutoSize(false);
+  TTarga source;
+  source.SetBitmap(MakeImage(3, 2, {1, 2, 3, 4, 5, 6}));
+  image.SetTarga(&source);
+  EXPECT_EQ(image.Paints(), 1);
+  image.SetAutoSize(true);
+  EXPECT_EQ(image.size(), QSize(3, 2));
+  EXPECT_GE(image.Paints(), 1);
+}
+
 TEST_F(TargaImageTest, MouseEnterAndLeave) {
   TTargaImage image;
   std::vector<std::string> events;

@@ -19,7 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QBuffer input(&bytes);
   input.open(QIODevice::ReadOnly);
   TTarga targa;
-  targa.ReadTarga(input);
+  try {
+    targa.ReadTarga(input);
+  } catch (const Exception&) {
+    return 0;  // a header that the data cannot back is refused
+  }
   if (input.pos() > input.size()) __builtin_trap();
   for (TTargaType type : {ttRLETrueColorImage, ttTrueColorImage}) {
     targa.SetTargaType(type);

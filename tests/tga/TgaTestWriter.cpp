@@ -166,6 +166,7 @@ std::vector<std::pair<std::string, std::string>> SeedCorpus() {
     t.imageType = 0;
     t.width = 2;
     t.height = 2;
+    t.id = "no pixels";  // a header alone backs no pixels at all
     seeds.emplace_back("no_image.tga", t.Bytes());
   }
   return seeds;
