@@ -28,7 +28,7 @@ target_link_libraries(vv_gui PUBLIC vv_workflow vv_shell_widgets vv_tga_widgets 
   JPEG::JPEG)
 
 add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
-target_link_libraries(varevudov PRIVATE vv_gui)
+target_link_libraries(varevudov PRIVATE vv_gui vv_version)
 
 # The program is of no use without the archiver and the stand-in libraries beside it.
 foreach(companion archiver unzdll_standin unrar-standin)

@@ -2,6 +2,8 @@
 // program ends when the main window closes.
 #include <QApplication>
 #include <QEventLoop>
+#include <cstdio>
+#include <cstring>
 
 #include "app/QtPrompter.h"
 #include "app/Unit1.h"
@@ -11,6 +13,11 @@
 #include "platform/Prompter.h"
 
 int main(int argc, char** argv) {
+  // Answered before any window system is needed, so it works without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("varevudov %s\n", VAREVUDOV_VERSION);
+    return 0;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("varevudov"));
   platform::SetApplicationTitle("varevudov");

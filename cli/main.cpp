@@ -1,8 +1,9 @@
 // varevudov-cli [--target FOLDER] PATH...
 // Converts each PATH (a .zip, .rar or .vka package, or a folder of packages) with the same chain
-// as the main window's Convert button. The program folder, its work area, archive.exe and the
-// settings file are those beside this executable; --target defaults to the settings file's
-// folder and is stored there when given. Exit code: 0 when everything converted, 1 when some
+// as the main window's Convert button. The program folder (beside this executable, or the
+// user's own folder when that is read-only or the program is installed) holds the work area,
+// archive.exe and the settings file; --target defaults to the settings file's folder and is
+// stored there when given. Exit code: 0 when everything converted, 1 when some
 // package or map failed, 2 on bad usage or a missing archive.exe.
 #include <langinfo.h>
 
@@ -26,6 +27,7 @@ int Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "varevudov-cli: %s\n", problem);
   std::fprintf(stderr,
                "usage: varevudov-cli [--target FOLDER] PATH...\n"
+               "       varevudov-cli --version\n"
                "  PATH     a .zip, .rar or .vka package, or a folder of packages\n"
                "  --target folder for the VKA files (stored in the settings file);\n"
                "           without it the folder stored there is used\n");
@@ -62,6 +64,9 @@ int main(int argc, char** argv) {
     if (arg == "--target") {
       if (i + 1 >= argc) return Usage("--target needs a folder");
       target = Absolute(argv[++i]);
+    } else if (arg == "--version") {
+      std::printf("varevudov-cli %s\n", VAREVUDOV_VERSION);
+      return 0;
     } else if (arg == "--help" || arg == "-h") {
       Usage(nullptr);
       return 0;

@@ -47,8 +47,8 @@ LibraryHandle LoadLibrary(const std::string& name) {
     for (int major = 9; major >= 0; --major)
       if (void* handle = Open("lib" + stem + ".so." + std::to_string(major))) return handle;
   }
-  // 3. Our bundled stand-in.
-  std::string standin = InProgramFolder("lib" + stem + "-standin.so");
+  // 3. Our bundled stand-in: a copy in the program folder, else the installed one.
+  std::string standin = FindProgramFile("lib" + stem + "-standin.so");
   return standin.empty() ? nullptr : Open(standin);
 }
 

@@ -2,7 +2,7 @@
 // Run-time loading of libraries by their Windows names. On POSIX the name "X.dll" is looked for
 // as X.dll or libX.so in the program folder (a user's own copy comes first, as on Windows),
 // then as the system's libX.so / libX.so.N, and last as our bundled stand-in libX-standin.so in
-// the program folder.
+// the program folder or, failing that, where the stand-ins were installed.
 #include <string>
 
 namespace platform {

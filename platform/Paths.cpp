@@ -1,28 +1,64 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <optional>
 
+#include "platform/Files.h"
 #include "platform/Strings.h"
 
 namespace platform {
 namespace {
 
-std::string& ProgramFolderOverride() {
-  static std::string folder;
-  return folder;
+// The installed stand-ins, relative to the installed executable's folder (set by the build).
+#ifndef VAREVUDOV_BUNDLE_FROM_BIN
+#define VAREVUDOV_BUNDLE_FROM_BIN "../lib/varevudov"
+#endif
+
+std::optional<ProgramFolders>& Override() {
+  static std::optional<ProgramFolders> folders;
+  return folders;
 }
 
-std::string ExecutableFolder() {
-  std::string buffer(PATH_MAX, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return CurrentFolder();
-  buffer.resize(static_cast<size_t>(n));
-  return ExtractFileDir(buffer);
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string HomeFolder() {
+  std::string home = Environment("HOME");
+  if (home.empty())
+    if (const passwd* entry = getpwuid(getuid())) home = entry->pw_dir ? entry->pw_dir : "";
+  return home;
+}
+
+// Like mkdir -p; private folders, as for any per-user data.
+void CreateFolderPath(const std::string& folder) {
+  for (size_t at = folder.find(kPathDelim, 1);; at = folder.find(kPathDelim, at + 1)) {
+    mkdir(folder.substr(0, at).c_str(), 0700);
+    if (at == std::string::npos) break;
+  }
+}
+
+const ProgramFolders& Chosen() {
+  static const ProgramFolders folders = [] {
+    const std::string exe = ExecutableFolder();
+    ProgramFolders chosen = ChooseProgramFolders(exe, access(exe.c_str(), W_OK) == 0,
+                                                 Environment("XDG_DATA_HOME"), HomeFolder());
+    if (chosen.perUser) CreateFolderPath(chosen.program);
+    return chosen;
+  }();
+  return folders;
+}
+
+const ProgramFolders& Current() {
+  return Override() ? *Override() : Chosen();
 }
 
 bool EntryExists(const std::string& path) {
@@ -76,14 +112,63 @@ std::string ForEachComponent(const std::string& path, Visit visit) {
 
 }  // namespace
 
+std::string ExecutableFolder() {
+  std::string buffer(PATH_MAX, '\0');
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return CurrentFolder();
+  buffer.resize(static_cast<size_t>(n));
+  return ExtractFileDir(buffer);
+}
+
+ProgramFolders ChooseProgramFolders(const std::string& executableFolder, bool writable,
+                                    const std::string& xdgDataHome, const std::string& home) {
+  std::string installed = executableFolder;
+  std::string relative = VAREVUDOV_BUNDLE_FROM_BIN;
+  for (; relative.rfind("../", 0) == 0; relative.erase(0, 3)) installed = ExtractFileDir(installed);
+  installed = JoinPath(installed, relative);
+  const bool isInstalled = FileExists(JoinPath(installed, "archive.exe"));
+  // An installed program never writes beside itself, even where it could (root, or a prefix
+  // in the user's home): the work area does not belong among the system's executables.
+  if (writable && !isInstalled) return {executableFolder, "", false};
+  // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
+  const std::string data = !xdgDataHome.empty() && xdgDataHome.front() == kPathDelim
+                               ? xdgDataHome
+                               : JoinPath(home, ".local/share");
+  return {JoinPath(ExcludeTrailingPathDelimiter(data), "varevudov"),
+          isInstalled ? installed : executableFolder, true};
+}
+
 std::string ProgramFolder() {
-  if (!ProgramFolderOverride().empty()) return ProgramFolderOverride();
-  static const std::string folder = ExecutableFolder();
-  return folder;
+  return Current().program;
+}
+
+std::string BundledFolder() {
+  return Current().bundled;
+}
+
+bool ProgramFolderIsPerUser() {
+  return Current().perUser;
 }
 
 void SetProgramFolder(const std::string& folder) {
-  ProgramFolderOverride() = ExcludeTrailingPathDelimiter(folder);
+  if (folder.empty())
+    Override().reset();
+  else
+    Override() = ProgramFolders{ExcludeTrailingPathDelimiter(folder), "", false};
+}
+
+void SetProgramFolders(const ProgramFolders& folders) {
+  Override() = ProgramFolders{ExcludeTrailingPathDelimiter(folders.program),
+                              ExcludeTrailingPathDelimiter(folders.bundled), folders.perUser};
+}
+
+std::string FindProgramFile(const std::string& name) {
+  for (const std::string& folder : {ProgramFolder(), BundledFolder()}) {
+    if (folder.empty()) continue;
+    const std::string path = ResolvePath(JoinPath(folder, name));
+    if (FileExists(path)) return path;
+  }
+  return std::string();
 }
 
 FolderListingCache::FolderListingCache(const std::string& root)

@@ -10,9 +10,35 @@
 
 namespace platform {
 
-// Folder of the running executable, without a trailing separator. Tests may point it elsewhere.
+// Where the program keeps its things. In the portable layout everything sits in the
+// executable's folder. Where that folder is read-only for the user, or the program is installed
+// (bin/ with the stand-ins in lib/varevudov/), the settings file, the work area and a user's own
+// archive.exe live in a folder of the user's own, and the stand-ins stay where they were
+// installed.
+struct ProgramFolders {
+  std::string program;   // settings file, work area, a user's own archive.exe and libraries
+  std::string bundled;   // the stand-ins shipped with the program; empty when in `program`
+  bool perUser = false;  // `program` is the user's own folder, not the executable's
+};
+
+// The choice for an executable in executableFolder: that folder when the user may write there
+// and it is not an installed layout; otherwise xdgDataHome/varevudov (when xdgDataHome is an
+// absolute path), else home/.local/share/varevudov. Looks at the file system, changes nothing.
+ProgramFolders ChooseProgramFolders(const std::string& executableFolder, bool writable,
+                                    const std::string& xdgDataHome, const std::string& home);
+
+// The folders for this run, chosen once; a per-user folder is created on first use.
+// No trailing separators. Tests may point them elsewhere.
 std::string ProgramFolder();
-void SetProgramFolder(const std::string& folder);  // empty: back to the executable's folder
+std::string BundledFolder();
+bool ProgramFolderIsPerUser();
+std::string ExecutableFolder();
+void SetProgramFolder(const std::string& folder);  // empty: back to the chosen folders
+void SetProgramFolders(const ProgramFolders& folders);
+
+// A file the program runs or loads (archive.exe, a stand-in library): the program folder's
+// first, so a user's own copy wins, then the bundled one. Empty when neither exists.
+std::string FindProgramFile(const std::string& name);
 
 // Resolves every existing component of path case-insensitively. Components that do not exist
 // (and everything after them) keep the spelling given, so the result can name a new file.

@@ -82,13 +82,16 @@ int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
 }
 
 // One command of a batch file: the line split by the Windows rules, the program looked for in
-// the folder the batch file runs in. A command that cannot be found is skipped with the
+// the folder the batch file runs in, then among the bundled stand-ins (our search path, as the
+// command interpreter's is PATH). A command that cannot be found is skipped with the
 // interpreter's "not found" code, as the command interpreter reports it and goes on.
 int RunBatchCommand(const std::string& line, const std::string& folder,
                     const std::function<void()>& whileWaiting) {
   std::vector<std::string> args = SplitCommandLine(line);
   if (args.empty()) return 0;
   std::string program = FindProgram(args[0], folder);
+  if (program.empty() && args[0].find(kPathDelim) == std::string::npos && !BundledFolder().empty())
+    program = FindProgram(args[0], BundledFolder());
   if (program.empty()) return kCommandNotFound;
   pid_t pid = Spawn(program, args);
   return pid > 0 ? WaitFor(pid, whileWaiting) : kCommandNotFound;

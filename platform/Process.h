@@ -2,7 +2,7 @@
 // Starting child processes without a window and without a shell. A command line whose program
 // ends in ".bat" is run by our own small batch interpreter: it ignores "@echo off", splits each
 // line into arguments by the Windows quoting rules, finds the program in the current folder
-// (case-insensitively) and runs it with posix_spawn, waiting for it. Nothing in a file name is
+// (case-insensitively; then among the bundled stand-ins, see Paths.h) and runs it with posix_spawn, waiting for it. Nothing in a file name is
 // ever interpreted by a shell.
 #include <functional>
 #include <optional>

@@ -117,19 +117,30 @@ bool ConvertWorkflow::FormActivate() {
 }
 
 bool ConvertWorkflow::ArchiveExeFound() {
-  return platform::FileExists(platform::JoinPath(ProgramFolder(), kArchiverName));
+  // The user's own copy in the program folder, else the one installed with the program.
+  return !platform::FindProgramFile(kArchiverName).empty();
 }
 
 void ConvertWorkflow::ShowArchiveExeMissing() {
+  // A per-user program folder is not where the program file is, so the box names it.
+  std::string where = "the same folder as this program";
+  if (platform::ProgramFolderIsPerUser()) {
+    where = "the folder ";
+    where += ProgramFolder();
+  }
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();
   box.text =
       "Archive.exe - File not found error!\n"
       "\n"
-      "The file Archive.exe was not found in the same folder as this program\n"
+      "The file Archive.exe was not found in " +
+      where +
+      "\n"
       "This file is required for this program to work\n"
       "You can locate this file in your ironvale folder\n"
-      "Copy Archive.exe to the same folder as this program and run the program again.\n"
+      "Copy Archive.exe to " +
+      where +
+      " and run the program again.\n"
       "\n"
       "Click OK to terminate this program";
   box.flags = platform::MB_OK;

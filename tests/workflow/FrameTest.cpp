@@ -93,6 +93,29 @@ TEST_F(WorkflowTest, ActivationResetsStateAndChecksForArchiver) {
             "Click OK to terminate this program");
 }
 
+TEST_F(WorkflowTest, ArchiveExeOfTheInstallationServesAUsersOwnFolder) {
+  // input stands for the installed stand-ins.
+  platform::SetProgramFolders({prog, input, true});
+  platform::DeleteFile(prog + "/archive.exe");
+  ConvertWorkflow wf(view);
+  EXPECT_FALSE(wf.FormActivate());
+  ASSERT_EQ(prompter.messages.size(), 1u);
+  EXPECT_EQ(prompter.messages[0].text,
+            "Archive.exe - File not found error!\n\n"
+            "The file Archive.exe was not found in the folder " +
+                prog +
+                "\n"
+                "This file is required for this program to work\n"
+                "You can locate this file in your ironvale folder\n"
+                "Copy Archive.exe to the folder " +
+                prog +
+                " and run the program again.\n\n"
+                "Click OK to terminate this program");
+  vvtest::WriteFile(input + "/archive.exe", "MZ");
+  EXPECT_TRUE(wf.FormActivate());
+  EXPECT_EQ(wf.State().AppFolder, prog);
+}
+
 TEST_F(WorkflowTest, ChoosingPackageWithoutTargetKeepsConvertDisabled) {
   ConvertWorkflow wf(view);
   const std::string pkg = input + "/desert.zip";
