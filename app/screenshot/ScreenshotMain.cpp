@@ -100,8 +100,7 @@ int main(int argc, char** argv) {
   ScopedFileOpenDialog useFiles(files);
   RecordingFolderDialog folders;
   ScopedFolderDialog useFolders(folders);
-  platform::SetMessagePump(
-      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  platform::SetMessagePump(TForm1::PumpEvents);
 
   int result = 0;
   {
