@@ -246,8 +246,6 @@ TForm1::TForm1(QWidget* parent)
   SetSelectionCaption(workflow::kNothingSelected);
   SetTargetCaption(workflow::kNothingSelected);
   setAcceptDrops(true);
-  // A focus frame from the start, not only after the first Tab.
-  setAttribute(Qt::WA_KeyboardFocusChange, true);
 
   BrowseForFolder1.SetStatusText("Plase select folder");
   // A field to type or paste a path into, besides the tree.
@@ -496,6 +494,7 @@ void TForm1::showEvent(QShowEvent* event) {
   CentreOnScreen();
   Guarded([this] { FormShow(); });
   activateWindow();
+  setAttribute(Qt::WA_KeyboardFocusChange, true);
   // Some window systems never activate a new window by themselves (no window manager, focus
   // stealing prevention); the start-up activation, with its archive.exe check, must still run.
   QTimer::singleShot(0, this, [this] {
@@ -637,6 +636,8 @@ void TForm1::SetControlEnabled(workflow::Control control, bool enabled) {
 
 void TForm1::FocusControl(workflow::Control control) {
   ControlWidget(control)->setFocus(Qt::OtherFocusReason);
+  // The focus frame shows at once, not only after the first Tab.
+  setAttribute(Qt::WA_KeyboardFocusChange, true);
 }
 
 void TForm1::SetBusyCursor(bool busy) {
