@@ -136,7 +136,7 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
     posix_spawn_file_actions_destroy(&actions);
     // Signalled once the first map is being packed.
     for (int waited = 0; waited < 10000; waited += 2) {
-      if (platform::FileExists(log) && vvtest::ReadFile(log).find("Please wait...") != std::string::npos)
+      if (platform::FileExists(log) && vvtest::ReadFile(log).find(".vka file. Please wait...") != std::string::npos)
         break;
       usleep(2000);
     }
