@@ -158,7 +158,8 @@ class TForm1::RunInputGuard : public QObject {
     if (window != &form_ && window != form_.form2_.data()) return false;
     if (event->type() == QEvent::MouseButtonRelease && widget == form_.Button1) {
       auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton && form_.Button1->rect().contains(mouse->position().toPoint()))
+      if (mouse->button() == Qt::LeftButton &&
+          form_.Button1->rect().contains(mouse->position().toPoint()))
         form_.AskStop(true);
     } else if (event->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(event);

@@ -1,9 +1,9 @@
 #include "shell/FolderPickerDialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>

@@ -3,8 +3,8 @@
 #include <QCheckBox>
 #include <QDropEvent>
 #include <QLabel>
-#include <QPushButton>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyleOption>
@@ -45,8 +45,8 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   struct Case {
     const char* name;
     std::unique_ptr<QMimeData> data;
-    int selectMode;         // -1: unchanged
-    const char* logStart;   // the last log line starts so
+    int selectMode;        // -1: unchanged
+    const char* logStart;  // the last log line starts so
   };
   auto plain = std::make_unique<QMimeData>();
   plain->setText("just text");
@@ -88,10 +88,10 @@ TEST_F(MainWindowTest, KeyboardReachesEveryControlAndPressesButtons) {
   EXPECT_TRUE(option.state & QStyle::State_KeyboardFocusChange);
 
   form->Convert->setEnabled(true);
-  const std::vector<QWidget*> order = {(QWidget*)form->Button1, form->BrowseMapFile, form->Memo1,
-                                       form->Button2, form->BrowseFolderToProcess,
-                                       form->Convert, form->SelectVKAFolder, form->Memo2,
-                                       form->showmapimage, form->Button3};
+  const std::vector<QWidget*> order = {
+      (QWidget*)form->Button1,     form->BrowseMapFile, form->Memo1,           form->Button2,
+      form->BrowseFolderToProcess, form->Convert,       form->SelectVKAFolder, form->Memo2,
+      form->showmapimage,          form->Button3};
   form->Button1->setFocus();
   for (size_t i = 1; i <= order.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

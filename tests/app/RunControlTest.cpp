@@ -18,7 +18,8 @@ namespace {
 using guitest::Settle;
 
 constexpr char kStopLine[] = "conversion stopped by the user !";
-constexpr char kBanner[] = "========================= Process Completed ! =========================";
+constexpr char kBanner[] =
+    "========================= Process Completed ! =========================";
 
 class RunControlTest : public guitest::MainWindowTest {
  protected:
@@ -32,8 +33,9 @@ class RunControlTest : public guitest::MainWindowTest {
     ASSERT_TRUE(platform::CreateDir(work / "maps"));
     for (const char* name : {"alpha", "beta", "gamma"}) {
       const std::string base = name;
-      guitest::WriteZip(work / ("in/" + base + ".zip"),
-                        {{base + ".vkb", "scenario"}, {base + ".info", "HeaderInfo\r\nMaxPlayers = 2,\r\n"}});
+      guitest::WriteZip(
+          work / ("in/" + base + ".zip"),
+          {{base + ".vkb", "scenario"}, {base + ".info", "HeaderInfo\r\nMaxPlayers = 2,\r\n"}});
     }
     ChooseFolder(form->SelectVKAFolder, work / "maps");
     ChooseFolder(form->BrowseFolderToProcess, work / "in");
@@ -105,8 +107,8 @@ TEST_F(RunControlTest, StopQuestionFromCloseExitAndEscape) {
       {"close button, yes", platform::IDYES, [](TForm1& f) { f.close(); }, true, true},
       {"exit, yes", platform::IDYES,
        [](TForm1& f) { QTest::mouseClick(f.Button1, Qt::LeftButton); }, true, true},
-      {"escape, yes", platform::IDYES,
-       [](TForm1& f) { QTest::keyClick(f.Memo1, Qt::Key_Escape); }, true, false},
+      {"escape, yes", platform::IDYES, [](TForm1& f) { QTest::keyClick(f.Memo1, Qt::Key_Escape); },
+       true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -149,11 +151,18 @@ TEST_F(RunControlTest, OutcomeInViewWithFailuresMarked) {
   ASSERT_GE(banner, 0);
   ASSERT_GE(failure, 0) << form->Memo1->Lines();
   auto colour = [&](int line) {
-    return form->Memo1->document()->findBlockByNumber(line).begin().fragment().charFormat().foreground().color();
+    return form->Memo1->document()
+        ->findBlockByNumber(line)
+        .begin()
+        .fragment()
+        .charFormat()
+        .foreground()
+        .color();
   };
   EXPECT_NE(colour(failure), colour(banner));
   EXPECT_NE(colour(failure), form->Memo1->palette().color(QPalette::Text));
-  EXPECT_TRUE(form->Memo1->document()->findBlockByNumber(failure).text().startsWith("error - broken.zip"));
+  EXPECT_TRUE(
+      form->Memo1->document()->findBlockByNumber(failure).text().startsWith("error - broken.zip"));
 
   TMemo& memo = *form->Memo1;
   const int first = memo.cursorForPosition(QPoint(0, 0)).blockNumber();

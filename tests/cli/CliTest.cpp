@@ -120,7 +120,8 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
     ASSERT_TRUE(platform::CreateDir(out));
     const int count = 30;
     for (int i = 0; i < count; ++i)
-      WriteZip(packages + "/map" + std::to_string(i) + ".zip", DesertFiles("map" + std::to_string(i)));
+      WriteZip(packages + "/map" + std::to_string(i) + ".zip",
+               DesertFiles("map" + std::to_string(i)));
 
     const std::string log = tmp / "stop.log";
     std::vector<std::string> argv = {cli, "--target", out, packages};
@@ -136,7 +137,8 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
     posix_spawn_file_actions_destroy(&actions);
     // Signalled once the first map is being packed.
     for (int waited = 0; waited < 10000; waited += 2) {
-      if (platform::FileExists(log) && vvtest::ReadFile(log).find(".vka file. Please wait...") != std::string::npos)
+      if (platform::FileExists(log) &&
+          vvtest::ReadFile(log).find(".vka file. Please wait...") != std::string::npos)
         break;
       usleep(2000);
     }
@@ -152,10 +154,13 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
          at = output.find("conversion stopped by the user !\n", at + 1))
       ++stops;
     EXPECT_EQ(stops, 1u) << output;
-    EXPECT_TRUE(Printed("========================= Process Completed ! =========================")) << output;
+    EXPECT_TRUE(Printed("========================= Process Completed ! ========================="))
+        << output;
     // No work area left, and every archive in the target is one the log reports as made.
     for (const char* name : {"$$$", "$map$", "$tmp$.txt", "$$$.bat"})
-      EXPECT_FALSE(platform::FileExists(prog + "/" + name) || platform::DirectoryExists(prog + "/" + name)) << name;
+      EXPECT_FALSE(platform::FileExists(prog + "/" + name) ||
+                   platform::DirectoryExists(prog + "/" + name))
+          << name;
     const std::vector<std::string> made = Tree(out);
     EXPECT_GE(made.size(), 1u);
     EXPECT_LT(made.size(), static_cast<size_t>(count));
