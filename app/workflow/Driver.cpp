@@ -83,6 +83,8 @@ void ConvertWorkflow::RunConversion() {
     mm("error - " + OneLine(e.what()) + " !");
     ++failures_;
   }
+  // A stop asked for while the last package was packed is still acknowledged.
+  Stopping();
   // Whatever happened, the window is handed back usable.
   view_.ShowProgress(0, 0);
   view_.SetControlEnabled(Control::Convert, false);
