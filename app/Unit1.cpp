@@ -2,30 +2,47 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDialog>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 
 #include "app/Banner.h"
 #include "app/Unit2.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
+#include "platform/Strings.h"
 #include "tga/TargaImageControl.h"
 
 namespace {
 
 constexpr char kCaption[] = "Ironvale Veve Varevudov by Tolsen";
 constexpr char kFileFilter[] = "*.zip, *.rar, *.vka|*.zip;*.rar;*.vka";
+constexpr int kClientWidth = 640;
+constexpr int kClientHeight = 745;
+// Failure lines (they end in " !") stand out from the lime of the rest.
+const QColor kWarningColour(255, 170, 0);
 
 QString ToQ(const std::string& s) {
   return QString::fromLocal8Bit(s);
@@ -67,12 +84,49 @@ TMemo* MakeMemo(QWidget* parent, const QRect& place, bool readOnly) {
     palette.setColor(group, QPalette::Text, QColor(0, 255, 0));
   }
   memo->setPalette(palette);
+  // Tab moves on to the next control, as everywhere else in the window.
+  memo->setTabChangesFocus(true);
+  // A dropped package goes to the window, not into the pane as text.
+  memo->setAcceptDrops(false);
+  memo->viewport()->setAcceptDrops(false);
   return memo;
 }
 
 void SetLabelText(QLabel* label, const std::string& text) {
   label->setText(ToQ(text));
   label->adjustSize();
+}
+
+std::string FromFileName(const QString& name) {
+  return QFile::encodeName(name).toStdString();
+}
+
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
 }
 
 // Whether returning from this window to the main window counts as an activation of the main
@@ -87,6 +141,38 @@ bool IsFormWindow(QWindow* window) {
 
 }  // namespace
 
+// While a run goes on, clicks and keys aimed at the two forms are dropped as they arrive, not
+// held back for after the run. Only the Exit button and Escape are heard: they ask whether to
+// stop. Boxes and dialogs that the run itself opens get their input as usual.
+class TForm1::RunInputGuard : public QObject {
+ public:
+  explicit RunInputGuard(TForm1& form) : form_(form) { qApp->installEventFilter(this); }
+  ~RunInputGuard() override { qApp->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!IsUserInput(event->type())) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return false;  // a window hands its input on to its widgets, seen below
+    QWidget* window = widget->window();
+    if (window != &form_ && window != form_.form2_.data()) return false;
+    if (event->type() == QEvent::MouseButtonRelease && widget == form_.Button1) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::LeftButton &&
+          form_.Button1->rect().contains(mouse->position().toPoint()))
+        form_.AskStop(true);
+    } else if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) form_.AskStop(false);
+    }
+    event->accept();
+    return true;
+  }
+
+ private:
+  TForm1& form_;
+};
+
 // --- TMemo ---
 
 int TMemo::LineCount() const {
@@ -95,20 +181,29 @@ int TMemo::LineCount() const {
 }
 
 void TMemo::Add(const std::string& line) {
-  if (LineCount() == 0) {
-    setPlainText(ToQ(line));
-    oneEmptyLine_ = line.empty();
-  } else if (document()->isEmpty()) {
-    // The one empty line becomes the first of two.
-    setPlainText(QLatin1Char('\n') + ToQ(line));
-    oneEmptyLine_ = false;
-  } else {
-    appendPlainText(ToQ(line));
-    oneEmptyLine_ = false;
-  }
+  // Every line gets its own colour: a new block would otherwise inherit the one before it.
+  QTextCharFormat format;
+  if (line.ends_with(" !")) format.setForeground(kWarningColour);
+  const bool first = LineCount() == 0;
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  // The one empty line (an empty document) becomes the first of two.
+  if (!first) cursor.insertBlock(QTextBlockFormat(), format);
+  cursor.setCharFormat(format);
+  cursor.insertText(ToQ(line), format);
+  oneEmptyLine_ = first && line.empty();
   // The new line in view, scrolled to its start as a list of lines shows it.
   moveCursor(QTextCursor::End);
   moveCursor(QTextCursor::StartOfBlock);
+  horizontalScrollBar()->setValue(0);
+}
+
+void TMemo::ShowLineAtBottom(int line) {
+  const QTextBlock block = document()->findBlockByNumber(line);
+  if (!block.isValid()) return;
+  setTextCursor(QTextCursor(block));
+  const int rows = std::max(1, viewport()->height() / fontMetrics().lineSpacing());
+  verticalScrollBar()->setValue(std::max(0, line - rows + 1));
   horizontalScrollBar()->setValue(0);
 }
 
@@ -137,11 +232,25 @@ TForm1::TForm1(QWidget* parent)
       workflow_(*this) {
   setWindowTitle(QString::fromLatin1(kCaption));
   setFont(TahomaFont(11));
-  setFixedSize(640, 745);
+  // The controls sit on a fixed-size page; on a screen too small for it the page scrolls.
+  content_ = new QWidget;
+  content_->setFixedSize(kClientWidth, kClientHeight);
+  scroll_ = new QScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setFocusPolicy(Qt::NoFocus);
+  scroll_->setWidget(content_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroll_);
+  setFixedSize(kClientWidth, kClientHeight);
   CreateControls();
+  SetSelectionCaption(workflow::kNothingSelected);
+  SetTargetCaption(workflow::kNothingSelected);
+  setAcceptDrops(true);
 
   BrowseForFolder1.SetStatusText("Plase select folder");
-  BrowseForFolder1.SetFlags({});
+  // A field to type or paste a path into, besides the tree.
+  BrowseForFolder1.SetFlags({bf_EditBox});
   BrowseForFolder1.SetRoot(bl_STANDART);
   BrowseForFolder1.SetCaption("Select Folder");
 
@@ -152,7 +261,8 @@ TForm1::TForm1(QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
-  Panel1 = new QFrame(this);
+  QWidget* const page = content_;
+  Panel1 = new QFrame(page);
   Panel1->setGeometry(7, 4, 627, 169);
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Panel1->setLineWidth(2);
@@ -177,36 +287,36 @@ void TForm1::CreateControls() {
   Label4 = MakeLabel(Panel1, 392, 140, "Program by Tolsen");
   for (QLabel* label : {Label2, Label3, Label6}) label->setPalette(white);
 
-  BrowseMapFile = MakeButton(this, {8, 192, 180, 40}, "Browse File (ZIP, RAR or VKA)...",
+  BrowseMapFile = MakeButton(page, {8, 192, 180, 40}, "Browse File (ZIP, RAR or VKA)...",
                              "Browse and select a Irv map file (zip, Rar or VKA) to convert");
   BrowseFolderToProcess =
-      MakeButton(this, {202, 192, 180, 40}, "Browse Folder...",
+      MakeButton(page, {202, 192, 180, 40}, "Browse Folder...",
                  "Browse and select a folder to process and convert all zip and rar files inside");
   Convert = MakeButton(
-      this, {459, 192, 169, 41}, "Convert",
+      page, {459, 192, 169, 41}, "Convert",
       "Converts the selected file or processes and converts the files in the selected folder");
   Convert->setEnabled(false);
-  Label1 = MakeLabel(this, 14, 244, workflow::kNothingSelected);
-  SelectVKAFolder = MakeButton(this, {11, 272, 75, 25}, "Select...",
+  Label1 = MakeLabel(page, 14, 244, workflow::kNothingSelected);
+  SelectVKAFolder = MakeButton(page, {11, 272, 75, 25}, "Select...",
                                "Browse and select a folder to place converted VKA files");
-  Label8 = MakeLabel(this, 93, 277, "Target VKA Maps Folder ");
-  Label7 = MakeLabel(this, 11, 301, workflow::kNothingSelected);
+  Label8 = MakeLabel(page, 93, 277, "Target VKA Maps Folder ");
+  Label7 = MakeLabel(page, 11, 301, workflow::kNothingSelected);
 
-  showmapimage = new QCheckBox(QStringLiteral("Show map image"), this);
+  showmapimage = new QCheckBox(QStringLiteral("Show map image"), page);
   showmapimage->setGeometry(16, 328, 97, 17);
   // The box was sized for Tahoma's narrow text; a wider font or indicator must not cut it off.
   showmapimage->resize(std::max(97, showmapimage->sizeHint().width()), 17);
   showmapimage->setCursor(Qt::PointingHandCursor);
   showmapimage->setChecked(true);
 
-  Label5 = MakeLabel(this, 168, 360, "Progress Display");
-  Label9 = MakeLabel(this, 504, 360, "Files Converted");
-  Memo1 = MakeMemo(this, {9, 376, 416, 321}, true);
-  Memo2 = MakeMemo(this, {440, 376, 193, 321}, false);
+  Label5 = MakeLabel(page, 168, 360, "Progress Display");
+  Label9 = MakeLabel(page, 504, 360, "Files Converted");
+  Memo1 = MakeMemo(page, {9, 376, 416, 321}, true);
+  Memo2 = MakeMemo(page, {440, 376, 193, 321}, false);
 
-  Button2 = MakeButton(this, {8, 704, 75, 25}, "Clear", "Clears display above");
-  Button1 = MakeButton(this, {200, 704, 265, 33}, "Exit", nullptr);
-  Button3 = MakeButton(this, {552, 704, 75, 25}, "Clear", nullptr);
+  Button2 = MakeButton(page, {8, 704, 75, 25}, "Clear", "Clears display above");
+  Button1 = MakeButton(page, {200, 704, 265, 33}, "Exit", nullptr);
+  Button3 = MakeButton(page, {552, 704, 75, 25}, "Clear", nullptr);
 
   const QWidget* order[] = {Button1, BrowseMapFile,   Memo1,  Button2, BrowseFolderToProcess,
                             Convert, SelectVKAFolder, Panel1, Memo2,   showmapimage,
@@ -243,7 +353,7 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::Button1Click() {
-  close();
+  close();  // during a run closeEvent asks first
 }
 void TForm1::Button2Click() {
   Memo1->ClearLines();
@@ -264,30 +374,100 @@ void TForm1::BrowseMapFileClick() {
 }
 
 void TForm1::BrowseFolderToProcessClick() {
+  BrowseForFolder1.SetFolderName(StartFolder(lastSourceFolder_));
   if (!BrowseForFolder1.Execute()) {
     workflow_.SelectionCancelled();
     return;
   }
+  if (platform::DirectoryExists(BrowseForFolder1.FolderName()))
+    lastSourceFolder_ = BrowseForFolder1.FolderName();
   workflow_.SelectSourceFolder(BrowseForFolder1.FolderName());
 }
 
 void TForm1::SelectVKAFolderClick() {
+  // The picker opens at the current target, not at the folder chosen last for the packages.
+  BrowseForFolder1.SetFolderName(
+      StartFolder(targetText_ == workflow::kNothingSelected ? std::string() : targetText_));
   if (BrowseForFolder1.Execute())
     workflow_.SelectTargetFolder(BrowseForFolder1.FolderName());
   else
     FocusControl(workflow::Control::BrowseMapFile);
 }
 
-void TForm1::ConvertClick() {
-  try {
-    workflow_.RunConversion();
-  } catch (const std::exception& error) {
-    // Whatever ended the run, the window is usable again: browse buttons back, normal cursor.
-    SetControlEnabled(workflow::Control::BrowseMapFile, true);
-    SetControlEnabled(workflow::Control::BrowseFolderToProcess, true);
-    SetBusyCursor(false);
-    ReportError(error);
+std::string TForm1::StartFolder(const std::string& preferred) const {
+  if (!preferred.empty() && platform::DirectoryExists(preferred)) return preferred;
+  for (auto location : {QStandardPaths::DownloadLocation, QStandardPaths::HomeLocation}) {
+    const std::string folder = FromFileName(QStandardPaths::writableLocation(location));
+    if (!folder.empty() && platform::DirectoryExists(folder)) return folder;
   }
+  return {};
+}
+
+void TForm1::ConvertClick() {
+  if (workflow_.IsRunning()) return;
+  placedThisRun_ = false;
+  quitAfterRun_ = false;
+  {
+    RunInputGuard guard(*this);
+    try {
+      workflow_.RunConversion();
+    } catch (const std::exception& error) {
+      // Whatever ended the run, the window is usable again: browse buttons back, normal cursor.
+      SetControlEnabled(workflow::Control::BrowseMapFile, true);
+      SetControlEnabled(workflow::Control::BrowseFolderToProcess, true);
+      SetBusyCursor(false);
+      ShowProgress(0, 0);
+      ReportError(error);
+    }
+  }
+  if (quitAfterRun_) close();
+}
+
+void TForm1::AskStop(bool endProgram) {
+  if (asking_ || !workflow_.IsRunning()) return;
+  if (workflow_.StopRequested()) {
+    quitAfterRun_ = quitAfterRun_ || endProgram;
+    return;
+  }
+  asking_ = true;
+  platform::MessageRequest box;
+  box.caption = platform::ApplicationTitle();
+  box.text = "A conversion is running.\n\nStop it after the current package?";
+  box.flags = platform::MB_YESNO | platform::MB_ICONQUESTION;
+  const int answer = platform::CurrentPrompter().MessageBox(box);
+  asking_ = false;
+  if (answer != platform::IDYES || !workflow_.IsRunning()) return;
+  workflow_.RequestStop();
+  quitAfterRun_ = quitAfterRun_ || endProgram;
+}
+
+void TForm1::DropMimeData(const QMimeData& data) {
+  if (workflow_.IsRunning()) return;
+  const QList<QUrl> urls = data.urls();
+  if (urls.size() > 1) {
+    workflow_.mm("dropped " + std::to_string(urls.size()) +
+                 " items, drop one package file or one folder - nothing selected !");
+    return;
+  }
+  if (urls.size() != 1 || !urls.front().isLocalFile()) {
+    workflow_.mm("dropped item is no file or folder - nothing selected !");
+    return;
+  }
+  std::string path = FromFileName(urls.front().toLocalFile());
+  if (path.size() > 1) path = platform::ExcludeTrailingPathDelimiter(path);
+  Guarded([&] {
+    if (platform::DirectoryExists(path)) {
+      lastSourceFolder_ = path;
+      workflow_.SelectSourceFolder(path);
+      return;
+    }
+    const std::string ext = platform::LowerCase(platform::ExtractFileExt(path));
+    if (platform::FileExists(path) && (ext == ".zip" || ext == ".rar" || ext == ".vka")) {
+      workflow_.SelectPackageFile(path);
+      return;
+    }
+    workflow_.mm("< " + path + " > is no zip, rar or vka file and no folder - nothing selected !");
+  });
 }
 
 void TForm1::ReportError(const std::exception& error) {
@@ -310,9 +490,12 @@ void TForm1::showEvent(QShowEvent* event) {
   // Restoring from the task bar is not a new showing.
   if (event->spontaneous() || shown_) return;
   shown_ = true;
+  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+    FitToWorkArea(screen->availableGeometry());
   CentreOnScreen();
   Guarded([this] { FormShow(); });
   activateWindow();
+  setAttribute(Qt::WA_KeyboardFocusChange, true);
   // Some window systems never activate a new window by themselves (no window manager, focus
   // stealing prevention); the start-up activation, with its archive.exe check, must still run.
   QTimer::singleShot(0, this, [this] {
@@ -339,13 +522,61 @@ void TForm1::changeEvent(QEvent* event) {
   }
 }
 
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (workflow_.IsRunning()) {
+    event->ignore();
+    AskStop(true);
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the focused button, as Space does.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    if (auto* button = qobject_cast<QAbstractButton*>(focusWidget())) {
+      if (button->isEnabled()) button->click();
+      event->accept();
+      return;
+    }
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  // Taken whatever it is, so that a drop of the wrong kind is explained in the log.
+  if (!workflow_.IsRunning()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  if (workflow_.IsRunning()) return;
+  event->acceptProposedAction();
+  DropMimeData(*event->mimeData());
+}
+
+void TForm1::FitToWorkArea(const QRect& area) {
+  const QRect frame = frameGeometry();
+  const int frameWidth = std::max(0, frame.width() - width());
+  const int frameHeight = std::max(0, frame.height() - height());
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  const int roomWidth = std::max(100, area.width() - frameWidth);
+  const int roomHeight = std::max(100, area.height() - frameHeight);
+  int w = std::min(kClientWidth, roomWidth);
+  int h = std::min(kClientHeight, roomHeight);
+  // A scroll bar in one direction takes room from the other.
+  if (h < kClientHeight) w = std::min(kClientWidth + bar, roomWidth);
+  if (w < kClientWidth) h = std::min(kClientHeight + bar, roomHeight);
+  setFixedSize(w, h);
+}
+
 void TForm1::CentreOnScreen() {
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect area = screen->availableGeometry();
   const QRect frame = frameGeometry();
-  move(area.left() + (area.width() - frame.width()) / 2,
-       area.top() + (area.height() - frame.height()) / 2);
+  // Never with the title bar above the work area, where it could not be grabbed.
+  move(std::max(area.left(), area.left() + (area.width() - frame.width()) / 2),
+       std::max(area.top(), area.top() + (area.height() - frame.height()) / 2));
 }
 
 // --- workflow::View ---
@@ -364,17 +595,26 @@ void TForm1::AppendLine(workflow::Pane pane, const std::string& line) {
   PaneMemo(pane)->Add(line);
 }
 
+void TForm1::SetPathLabel(QLabel* label, std::string& full, const std::string& text) {
+  full = text;
+  const QString whole = ToQ(text);
+  const int room = kClientWidth - label->x() - 8;
+  label->setText(label->fontMetrics().elidedText(whole, Qt::ElideMiddle, room));
+  label->setToolTip(whole);
+  label->adjustSize();
+}
+
 std::string TForm1::SelectionCaption() const {
-  return FromQ(Label1->text());
+  return selectionText_;
 }
 void TForm1::SetSelectionCaption(const std::string& text) {
-  SetLabelText(Label1, text);
+  SetPathLabel(Label1, selectionText_, text);
 }
 std::string TForm1::TargetCaption() const {
-  return FromQ(Label7->text());
+  return targetText_;
 }
 void TForm1::SetTargetCaption(const std::string& text) {
-  SetLabelText(Label7, text);
+  SetPathLabel(Label7, targetText_, text);
 }
 
 QWidget* TForm1::ControlWidget(workflow::Control control) const {
@@ -397,6 +637,8 @@ void TForm1::SetControlEnabled(workflow::Control control, bool enabled) {
 
 void TForm1::FocusControl(workflow::Control control) {
   ControlWidget(control)->setFocus(Qt::OtherFocusReason);
+  // The focus frame shows at once, not only after the first Tab.
+  setAttribute(Qt::WA_KeyboardFocusChange, true);
 }
 
 void TForm1::SetBusyCursor(bool busy) {
@@ -412,19 +654,26 @@ bool TForm1::ShowMapImageChecked() const {
 
 void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& minimapPath) {
   if (!form2_) return;
-  move(10, 10);
+  // To the top left once a run: a window the user has moved since stays where it is.
+  if (!placedThisRun_) move(10, 10);
+  placedThisRun_ = true;
   // Beside the main window, touching it, as tall as it; the width stays the user's.
   const QRect outer = frameGeometry();
   const int frameHeight = form2_->frameGeometry().height() - form2_->height();
   form2_->move(outer.x() + outer.width(), outer.y());
   form2_->resize(form2_->width(), outer.height() - frameHeight);
+  // While the user works in another program, the map window must not take the keyboard away.
+  const bool active = QGuiApplication::applicationState() == Qt::ApplicationActive;
+  form2_->setAttribute(Qt::WA_ShowWithoutActivating, !active);
   form2_->show();
   // A window shown for the first time learns its frame only now.
   const int shownFrameHeight = form2_->frameGeometry().height() - form2_->height();
   if (shownFrameHeight != frameHeight)
     form2_->resize(form2_->width(), outer.height() - shownFrameHeight);
-  form2_->raise();
-  form2_->activateWindow();
+  if (active) {
+    form2_->raise();
+    form2_->activateWindow();
+  }
   SetLabelText(form2_->Label1, mapName);
   form2_->TargaImage1->Targa()->LoadTargaFile(minimapPath);
   // Drawn now, not when the event loop next runs: the conversion goes on at once. A window
@@ -445,11 +694,24 @@ void TForm1::CloseMapImageWindow() {
 
 void TForm1::RecentreMainWindow() {
   CentreOnScreen();
+  // The help text follows the run's closing lines; those stay in view, the help below them.
+  const int bannerEnd = Memo1->LineCount() - 1;
   FormShow();
+  if (bannerEnd >= 0 && Memo1->LineCount() > bannerEnd) Memo1->ShowLineAtBottom(bannerEnd);
+}
+
+void TForm1::PumpEvents() {
+  // Everything is delivered, so clicks and keys made meanwhile are dropped now rather than
+  // replayed after the run (RunInputGuard).
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TForm1::WhileWaiting() {
-  // Paint and other window-system housekeeping only: no click or key reaches the windows while a
-  // run is going on.
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  PumpEvents();
+}
+
+void TForm1::ShowProgress(int done, int total) {
+  const QString caption = QString::fromLatin1(kCaption);
+  setWindowTitle(total > 0 ? QStringLiteral("%1 of %2 - ").arg(done).arg(total) + caption
+                           : caption);
 }

@@ -15,7 +15,9 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QMimeData;
 class QPushButton;
+class QScrollArea;
 class QWindow;
 class TForm2;
 
@@ -29,6 +31,8 @@ class TMemo : public QPlainTextEdit {
   void ClearLines();
   // The lines as text, one '\n' after each.
   std::string Lines() const;
+  // Scrolls so that line (from 0) is the last one in view, with the lines before it above.
+  void ShowLineAtBottom(int line);
 
  private:
   bool oneEmptyLine_ = false;  // the document is empty, yet holds one empty line
@@ -53,6 +57,16 @@ class TForm1 : public QWidget, public workflow::View {
   void BrowseFolderToProcessClick();
   void SelectVKAFolderClick();
   void ConvertClick();
+  // A file or folder dropped on the window: selected as the browse buttons would select it.
+  void DropMimeData(const QMimeData& data);
+  // During a run (close button, Exit, Escape): asks whether to stop after the current package;
+  // with endProgram the program ends once the stopped run is over.
+  void AskStop(bool endProgram);
+  // Fits the window into a screen's work area; the content scrolls when the area is smaller.
+  void FitToWorkArea(const QRect& area);
+  // Lets the window system's events through while a run goes on; user input to the program's
+  // two windows is dropped meanwhile (see ConvertClick).
+  static void PumpEvents();
 
   // --- workflow::View ---
   int PaneLineCount(workflow::Pane pane) const override;
@@ -70,6 +84,7 @@ class TForm1 : public QWidget, public workflow::View {
   void CloseMapImageWindow() override;
   void RecentreMainWindow() override;
   void WhileWaiting() override;
+  void ShowProgress(int done, int total) override;
 
   // The window's generic error report: a handler that ends in an exception shows its message.
   void ReportError(const std::exception& error);
@@ -104,6 +119,10 @@ class TForm1 : public QWidget, public workflow::View {
  protected:
   void showEvent(QShowEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();
@@ -113,7 +132,21 @@ class TForm1 : public QWidget, public workflow::View {
   // Runs a handler; an exception it ends with goes to the generic error report.
   void Guarded(const std::function<void()>& handler);
   void NoteFocusWindow(QWindow* window);
+  // Label1 / Label7 show the text elided in the middle; the full text is kept here.
+  void SetPathLabel(QLabel* label, std::string& full, const std::string& text);
+  std::string StartFolder(const std::string& preferred) const;
 
+  class RunInputGuard;
+  friend class RunInputGuard;
+
+  QScrollArea* scroll_;
+  QWidget* content_;
+  std::string selectionText_;
+  std::string targetText_;
+  std::string lastSourceFolder_;
+  bool placedThisRun_ = false;
+  bool asking_ = false;
+  bool quitAfterRun_ = false;
   workflow::ConvertWorkflow workflow_;
   QPointer<TForm2> form2_;
   bool shown_ = false;

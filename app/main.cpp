@@ -24,10 +24,9 @@ int main(int argc, char** argv) {
 
   QtPrompter prompter;
   platform::ScopedPrompter usePrompter(prompter);
-  // Long extractions keep the windows painted, but take no clicks or keys: the run owns the
-  // window until it ends.
-  platform::SetMessagePump(
-      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  // Long extractions keep the windows painted; clicks and keys meanwhile are dropped (the run
+  // owns the window until it ends).
+  platform::SetMessagePump(TForm1::PumpEvents);
 
   // A ZIP extraction that asks for its progress window gets the Qt one.
   TProgressForm::Install();

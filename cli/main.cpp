@@ -3,9 +3,12 @@
 // as the main window's Convert button. The program folder (beside this executable, or the
 // user's own folder when that is read-only or the program is installed) holds the work area,
 // archive.exe and the settings file; --target defaults to the settings file's folder and is
-// stored there when given. Exit code: 0 when everything converted, 1 when some
-// package or map failed, 2 on bad usage or a missing archive.exe.
+// stored there when given. Exit code: 0 when everything converted, 1 when some package or map
+// failed, 2 on bad usage or a missing archive.exe. SIGINT or SIGTERM stops the run before its
+// next package or map (a running archive.exe finishes its map first, so no VKA file is left
+// half written), empties the work area and exits with 130 or 143.
 #include <langinfo.h>
+#include <signal.h>
 
 #include <clocale>
 #include <cstdio>
@@ -53,6 +56,26 @@ void UseUtf8Names() {
   if (std::string(nl_langinfo(CODESET)) != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
+volatile sig_atomic_t g_signal = 0;
+workflow::ConvertWorkflow* g_converter = nullptr;
+
+void OnStopSignal(int signal) {
+  g_signal = signal;
+  if (g_converter) g_converter->RequestStop();
+}
+
+// A stop signal asks the workflow to stop instead of killing the program in the middle of a
+// package. archive.exe runs in a process group of its own, so a terminal's Ctrl+C does not reach
+// it: the map it is packing is finished, then the run ends.
+void CatchStopSignals() {
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;  // a read in the middle of an extraction goes on
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,6 +105,8 @@ int main(int argc, char** argv) {
   ConsolePrompter prompter;
   platform::ScopedPrompter usePrompter(prompter);
   workflow::ConvertWorkflow converter(view);
+  g_converter = &converter;
+  CatchStopSignals();
   workflow::ConvertState& state = converter.State();
   try {
     if (!converter.FormActivate()) return kUsageError;
@@ -102,6 +127,7 @@ int main(int argc, char** argv) {
 
   int failures = 0;
   for (const std::string& path : paths) {
+    if (g_signal) break;
     if (platform::DirectoryExists(path)) {
       converter.SelectSourceFolder(path);
     } else if (platform::FileExists(path) && IsPackage(path)) {
@@ -114,5 +140,7 @@ int main(int argc, char** argv) {
     converter.RunConversion();
   }
   for (const std::string& line : view.Created()) std::printf("%s\n", line.c_str());
+  g_converter = nullptr;
+  if (g_signal) return 128 + g_signal;
   return failures + converter.Failures() > 0 ? 1 : 0;
 }

@@ -1,10 +1,12 @@
 #include "shell/FolderPickerDialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QUrl>
 
 #include "platform/Files.h"
@@ -92,12 +94,26 @@ std::string FolderPickerDialog::ChosenFolder() const {
   return folder;
 }
 
+bool FolderPickerDialog::BareRoot() const {
+  // Something typed or picked in the view stands in the name field; the folder merely shown is
+  // not a choice when it is the top of the tree, where a stray Enter would otherwise take it.
+  const auto* edit = findChild<QLineEdit*>("fileNameEdit");
+  if (edit && !edit->text().trimmed().isEmpty()) return false;
+  const std::string shown = platform::ExcludeTrailingPathDelimiter(
+      platform::ResolvePath(FromQt(QDir::cleanPath(directory().absolutePath()))));
+  return shown.empty() || shown == root_ || QFileInfo(ToQt(shown)).isRoot();
+}
+
 void FolderPickerDialog::accept() {
+  if (BareRoot()) return;
   if (!validate_) {
     QFileDialog::accept();
     return;
   }
   // A typed name that is no folder (or lies outside the root) keeps the dialog open.
-  if (ChosenFolder().empty()) return;
+  if (ChosenFolder().empty()) {
+    QApplication::beep();
+    return;
+  }
   QDialog::accept();
 }

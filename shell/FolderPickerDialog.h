@@ -23,6 +23,7 @@ class FolderPickerDialog : public QFileDialog {
  private:
   void SelectInitialFolder(const std::string& folder);
   bool InsideRoot(const std::string& folder) const;
+  bool BareRoot() const;
 
   std::string root_;
   bool validate_;

@@ -4,7 +4,8 @@
 //   OUTDIR/screen-during-run.png    the whole screen while the package is converted
 //   OUTDIR/map-image-window.png     the map image window, beside the main window
 //   OUTDIR/main-window-during-run.png
-//   OUTDIR/main-window.png          the main window after the run, centred again
+//   OUTDIR/main-window.png          the main window after the run, centred again, its log
+//                                   showing the closing banner
 // The file and folder dialogs are answered by script; the program folder is a private copy of
 // this executable's folder (archive.exe and the stand-in libraries), so the user's settings file
 // and work area stay untouched.
@@ -100,8 +101,7 @@ int main(int argc, char** argv) {
   ScopedFileOpenDialog useFiles(files);
   RecordingFolderDialog folders;
   ScopedFolderDialog useFolders(folders);
-  platform::SetMessagePump(
-      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  platform::SetMessagePump(TForm1::PumpEvents);
 
   int result = 0;
   {

@@ -53,8 +53,16 @@ void ConvertWorkflow::FailPackage(const std::string& reason) {
   ++failures_;
 }
 
+bool ConvertWorkflow::Stopping() {
+  if (!StopRequested()) return false;
+  if (!stopLogged_) mm("conversion stopped by the user !");
+  stopLogged_ = true;
+  return true;
+}
+
 void ConvertWorkflow::RunConversion() {
   running_ = true;
+  stopLogged_ = false;
   view_.SetControlEnabled(Control::BrowseMapFile, false);
   view_.SetControlEnabled(Control::BrowseFolderToProcess, false);
   view_.SetControlEnabled(Control::Convert, false);
@@ -70,9 +78,12 @@ void ConvertWorkflow::RunConversion() {
       mm("error - " + owned + " lies in the work area of the program folder, nothing converted !");
       ++failures_;
     } else if (state_.SelectMode == 1) {
-      ProcessSingleFile();
+      if (!Stopping()) ProcessSingleFile();
     } else if (state_.SelectMode == 2) {
-      for (const std::string& name : ListFolder(state_.SourceFolder)) {
+      const std::vector<std::string> names = ListFolder(state_.SourceFolder);
+      for (size_t i = 0; i < names.size() && !Stopping(); ++i) {
+        const std::string& name = names[i];
+        view_.ShowProgress(static_cast<int>(i) + 1, static_cast<int>(names.size()));
         mm("Processing file : " + name);
         state_.MapFilePath = platform::JoinPath(state_.SourceFolder, name);
         ProcessSingleFile();
@@ -84,7 +95,10 @@ void ConvertWorkflow::RunConversion() {
     mm("error - " + OneLine(e.what()) + " !");
     ++failures_;
   }
+  // A stop asked for while the last package was packed is still acknowledged.
+  Stopping();
   // Whatever happened, the window is handed back usable.
+  view_.ShowProgress(0, 0);
   view_.SetControlEnabled(Control::Convert, false);
   view_.SetControlEnabled(Control::BrowseMapFile, true);
   view_.SetControlEnabled(Control::BrowseFolderToProcess, true);
@@ -96,6 +110,7 @@ void ConvertWorkflow::RunConversion() {
   rr(std::string(39, '-'));
   rr("");
   running_ = false;
+  stopRequested_.store(false, std::memory_order_relaxed);
   view_.CloseMapImageWindow();
   view_.RecentreMainWindow();
 }
@@ -150,7 +165,7 @@ void ConvertWorkflow::ProcessZipRarFile() {
     return;
   }
   std::string previous;
-  while (state_.HasFlags.HasVKBFile) {
+  while (state_.HasFlags.HasVKBFile && !Stopping()) {
     // A pass that could not move its VKB file out of the work folder would find it again.
     if (state_.VKBFileName == previous) {
       FailPackage(previous + " could not be taken out of the work folder, package abandoned");

@@ -189,6 +189,12 @@ void ConvertWorkflow::SelectTargetFolder(const std::string& folder) {
     state_.VKAFolder = folder;
     view_.SetTargetCaption(state_.VKAFolder);
     WriteIni();
+    // With a package or folder already chosen, everything is there to convert.
+    if (state_.SelectMode != 0 && !running_) {
+      view_.SetControlEnabled(Control::Convert, true);
+      view_.FocusControl(Control::Convert);
+      return;
+    }
   }
   view_.FocusControl(Control::BrowseMapFile);
 }

@@ -64,6 +64,12 @@ class View {
 
   // Called about every 20 ms while the archiver runs, so a window can keep itself painted.
   virtual void WhileWaiting() = 0;
+
+  // A folder run is at entry done of total (both from 1); 0 of 0: the run is over.
+  virtual void ShowProgress(int done, int total) {
+    (void)done;
+    (void)total;
+  }
 };
 
 }  // namespace workflow

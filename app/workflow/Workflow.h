@@ -6,6 +6,7 @@
 // Exceptions: a package's own failure (a broken archive, an unreadable file, a TGA that does
 // not load, ...) is caught per package, logged as a line ending in " !" and the run goes on.
 // ReadIni / WriteIni raise EInOutError to their caller (the window's generic error report).
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,7 +66,8 @@ class ConvertWorkflow {
   // A folder picker answered OK with folder (BrowseFolderToProcessClick steps 2 to 4).
   void SelectSourceFolder(const std::string& folder);
   // The target folder picker answered OK with folder: stored and written to the settings file
-  // when it exists. Focus goes to BrowseMapFile in every case (also call it after a cancel).
+  // when it exists; with a package or folder chosen already, Convert is enabled and focused.
+  // Otherwise the focus goes to BrowseMapFile (also call it after a cancel).
   void SelectTargetFolder(const std::string& folder);
   // A cancelled file or folder dialog: the selection label shows the sentinel text again.
   void SelectionCancelled();
@@ -75,6 +77,11 @@ class ConvertWorkflow {
 
   // --- the Convert button ---
   void RunConversion();
+  // Asks the running conversion to stop before its next package or map; the run then ends with
+  // its usual closing lines and an empty work area. Async-signal-safe (one lock-free store), so a
+  // signal handler may call it. The request lasts until the end of the current run.
+  void RequestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
+  bool StopRequested() const { return stopRequested_.load(std::memory_order_relaxed); }
   // Counts since construction: maps (and carried VKA files) placed in the target folder, and
   // packages or maps that failed. The command-line front end turns them into its exit code.
   int Converted() const { return converted_; }
@@ -123,11 +130,16 @@ class ConvertWorkflow {
   void TakeUnpackedMaps(int exitCode);
   std::string FindFirstEntry(const std::string& mask);
   bool MapNameAllowed() const;
+  // True when a stop was asked for; logs the stop once per run.
+  bool Stopping();
 
   View& view_;
   ConvertState state_;
   std::unique_ptr<Components> parts_;
   bool running_ = false;
+  std::atomic<bool> stopRequested_{false};
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  bool stopLogged_ = false;
   int converted_ = 0;
   int failures_ = 0;
 };

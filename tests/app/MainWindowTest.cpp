@@ -190,7 +190,7 @@ TEST_F(WithoutArchiverTest, ExplainsAndEnds) {
   EXPECT_FALSE(form->isVisible());
 }
 
-TEST_F(MainWindowTest, PackageNeedsATargetBeforeConvertIsEnabled) {
+TEST_F(MainWindowTest, ConvertNeedsAPackageAndATargetInEitherOrder) {
   Start();
   const std::string package = work / "desert.zip";
   vvtest::WriteFile(package, "PK");
@@ -203,13 +203,15 @@ TEST_F(MainWindowTest, PackageNeedsATargetBeforeConvertIsEnabled) {
   EXPECT_FALSE(form->Convert->isEnabled());
   EXPECT_EQ(form->focusWidget(), form->SelectVKAFolder);
 
-  // The target alone does not enable Convert; it is stored for the next start.
+  // The target chosen second completes the choice; it is stored for the next start.
   ChooseFolder(form->SelectVKAFolder, work.path());
   EXPECT_EQ(form->Label7->text().toStdString(), work.path());
-  EXPECT_FALSE(form->Convert->isEnabled());
-  EXPECT_EQ(form->focusWidget(), form->BrowseMapFile);
+  EXPECT_TRUE(form->Convert->isEnabled());
+  EXPECT_EQ(form->focusWidget(), form->Convert);
   EXPECT_EQ(vvtest::ReadFile(folder / "rararudazudada.ini"), work.path() + "\r\n");
 
+  // The other order: the target known, then the package.
+  form->Convert->setEnabled(false);
   ChooseFile(package);
   EXPECT_TRUE(form->Convert->isEnabled());
   EXPECT_EQ(form->focusWidget(), form->Convert);

@@ -1,5 +1,10 @@
 // The command-line front end: its output, exit codes and use of the settings file.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
@@ -102,6 +107,68 @@ TEST_F(CliTest, ExitCodes) {
   platform::DeleteFile(prog + "/archive.exe");
   EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
   EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
+}
+
+// A stop signal in the middle of a folder run: the map being packed is finished, the run ends with
+// its closing lines and an empty work area, and the exit code tells which signal it was.
+TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const std::string packages = tmp / ("packages" + std::to_string(signal));
+    const std::string out = tmp / ("out" + std::to_string(signal));
+    ASSERT_TRUE(platform::CreateDir(packages));
+    ASSERT_TRUE(platform::CreateDir(out));
+    const int count = 30;
+    for (int i = 0; i < count; ++i)
+      WriteZip(packages + "/map" + std::to_string(i) + ".zip",
+               DesertFiles("map" + std::to_string(i)));
+
+    const std::string log = tmp / "stop.log";
+    std::vector<std::string> argv = {cli, "--target", out, packages};
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, args.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Signalled once the first map is being packed.
+    for (int waited = 0; waited < 10000; waited += 2) {
+      if (platform::FileExists(log) &&
+          vvtest::ReadFile(log).find(".vka file. Please wait...") != std::string::npos)
+        break;
+      usleep(2000);
+    }
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    output = vvtest::ReadFile(log);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal) << output;
+
+    size_t stops = 0;
+    for (size_t at = output.find("conversion stopped by the user !\n"); at != std::string::npos;
+         at = output.find("conversion stopped by the user !\n", at + 1))
+      ++stops;
+    EXPECT_EQ(stops, 1u) << output;
+    EXPECT_TRUE(Printed("========================= Process Completed ! ========================="))
+        << output;
+    // No work area left, and every archive in the target is one the log reports as made.
+    for (const char* name : {"$$$", "$map$", "$tmp$.txt", "$$$.bat"})
+      EXPECT_FALSE(platform::FileExists(prog + "/" + name) ||
+                   platform::DirectoryExists(prog + "/" + name))
+          << name;
+    const std::vector<std::string> made = Tree(out);
+    EXPECT_GE(made.size(), 1u);
+    EXPECT_LT(made.size(), static_cast<size_t>(count));
+    for (const std::string& name : made) {
+      const std::string map = name.substr(0, name.find(" ("));
+      EXPECT_TRUE(Printed(map + " (4p).vka file created successfully")) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -198,6 +198,27 @@ TEST_F(QtFolderDialogTest, TypedNameThatIsNoFolderKeepsTheDialogOpen) {
   EXPECT_EQ(chosen, dir / "Maps");
 }
 
+// Enter with nothing picked at the top of the tree is no choice; a typed or pasted full path is.
+TEST_F(QtFolderDialogTest, BareRootIsNoChoiceButTypedPathsAre) {
+  FolderDialogRequest request;
+  request.flags = BIF_EDITBOX | BIF_VALIDATE;
+  FolderPickerDialog atRoot(request);
+  atRoot.setDirectory(QStringLiteral("/"));
+  NameEdit(atRoot)->clear();
+  atRoot.accept();
+  EXPECT_NE(atRoot.result(), QDialog::Accepted);
+  NameEdit(atRoot)->setText(QString::fromStdString(dir / "Maps"));
+  atRoot.accept();
+  EXPECT_EQ(atRoot.result(), QDialog::Accepted);
+  EXPECT_EQ(atRoot.ChosenFolder(), dir / "Maps");
+
+  FolderPickerDialog typedRoot(request);
+  typedRoot.setDirectory(QString::fromStdString(dir.path()));
+  NameEdit(typedRoot)->setText(QStringLiteral("/"));
+  typedRoot.accept();
+  EXPECT_EQ(typedRoot.result(), QDialog::Accepted);
+}
+
 TEST_F(QtFolderDialogTest, ChoiceOutsideTheRootIsRefusedAndEditBoxFollowsItsFlag) {
   ASSERT_TRUE(platform::CreateDir(dir / "Maps/Desert"));
   FolderDialogRequest request;

@@ -127,12 +127,13 @@ TEST_F(WorkflowTest, ChoosingPackageWithoutTargetKeepsConvertDisabled) {
   EXPECT_FALSE(view.enabled[Control::Convert]);
   EXPECT_EQ(view.focus, Control::SelectVKAFolder);
 
-  // The target alone does not enable Convert; choosing the package again does.
+  // The target chosen after the package completes the choice, as the package after the target.
   wf.SelectTargetFolder(maps);
   EXPECT_EQ(view.target, maps);
   EXPECT_EQ(vvtest::ReadFile(prog + "/rararudazudada.ini"), maps + "\r\n");
-  EXPECT_FALSE(view.enabled[Control::Convert]);
-  EXPECT_EQ(view.focus, Control::BrowseMapFile);
+  EXPECT_TRUE(view.enabled[Control::Convert]);
+  EXPECT_EQ(view.focus, Control::Convert);
+  view.enabled[Control::Convert] = false;
   wf.SelectPackageFile(pkg);
   EXPECT_TRUE(view.enabled[Control::Convert]);
   EXPECT_EQ(view.focus, Control::Convert);

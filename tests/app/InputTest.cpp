@@ -1,0 +1,154 @@
+// Ways into the main window besides the mouse on its buttons: dropped files and folders, the
+// keyboard, the folder pickers' starting points; and the window on a small screen.
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyleOption>
+#include <QTest>
+#include <QUrl>
+
+#include "MainWindowFixture.h"
+#include "platform/Files.h"
+
+namespace {
+
+using guitest::MainWindowTest;
+using guitest::Settle;
+
+// Drags data onto the window over widget and drops it there, as the window system delivers it.
+bool DropOn(TForm1& form, QWidget* widget, const QMimeData& data) {
+  QWindow* window = form.windowHandle();
+  const QPointF at = widget->mapTo(&form, widget->rect().center());
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+  return drop.isAccepted();
+}
+
+TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
+  Start();
+  const std::string zip = work / "Desert.ZIP", text = work / "notes.txt";
+  vvtest::WriteFile(zip, "PK");
+  vvtest::WriteFile(text, "hello");
+  auto urls = [](std::initializer_list<std::string> paths) {
+    auto* data = new QMimeData;
+    QList<QUrl> list;
+    for (const std::string& p : paths) list << QUrl::fromLocalFile(QString::fromStdString(p));
+    data->setUrls(list);
+    return std::unique_ptr<QMimeData>(data);
+  };
+  struct Case {
+    const char* name;
+    std::unique_ptr<QMimeData> data;
+    int selectMode;        // -1: unchanged
+    const char* logStart;  // the last log line starts so
+  };
+  auto plain = std::make_unique<QMimeData>();
+  plain->setText("just text");
+  Case cases[] = {
+      {"package", urls({zip}), 1, "< "},
+      {"folder", urls({work.path() + "/"}), 2, "< "},
+      {"two files", urls({zip, text}), -1, "dropped 2 items"},
+      {"text file", urls({text}), -1, "< "},
+      {"no file", std::move(plain), -1, "dropped item is no file"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    State().SelectMode = 0;
+    form->SetSelectionCaption("before");
+    // Dropped over a pane, which would otherwise paste the file name as text.
+    EXPECT_TRUE(DropOn(*form, form->Memo2, *c.data));
+    EXPECT_EQ(form->Memo2->LineCount(), 0);
+    const std::string log = form->Memo1->Lines();
+    const std::string last = log.substr(log.rfind('\n', log.size() - 2) + 1);
+    EXPECT_EQ(last.rfind(c.logStart, 0), 0u) << last;
+    if (c.selectMode < 0) {
+      EXPECT_EQ(State().SelectMode, 0);
+      EXPECT_EQ(form->SelectionCaption(), "before");
+      EXPECT_TRUE(last.ends_with(" !\n")) << last;
+    } else {
+      EXPECT_EQ(State().SelectMode, c.selectMode);
+    }
+  }
+  EXPECT_EQ(State().SourceFolder, work.path());
+  EXPECT_TRUE(files.requests.empty() && folders.requests.empty());
+}
+
+TEST_F(MainWindowTest, KeyboardReachesEveryControlAndPressesButtons) {
+  Start();
+  // The focused control is marked from the start, before any Tab.
+  QStyleOptionButton option;
+  option.initFrom(form->BrowseMapFile);
+  EXPECT_TRUE(option.state & QStyle::State_HasFocus);
+  EXPECT_TRUE(option.state & QStyle::State_KeyboardFocusChange);
+
+  form->Convert->setEnabled(true);
+  const std::vector<QWidget*> order = {
+      (QWidget*)form->Button1,     form->BrowseMapFile, form->Memo1,           form->Button2,
+      form->BrowseFolderToProcess, form->Convert,       form->SelectVKAFolder, form->Memo2,
+      form->showmapimage,          form->Button3};
+  form->Button1->setFocus();
+  for (size_t i = 1; i <= order.size(); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), order[i % order.size()]) << i;
+  }
+  for (size_t i = order.size(); i-- > 0;) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), order[i]) << i;
+  }
+  EXPECT_EQ(form->Memo2->toPlainText(), "");  // no tab typed into the pane
+
+  // Enter and Space press the focused button.
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+    form->Workflow().rr("line");
+    form->Button3->setFocus();
+    QTest::keyClick(form->Button3, key);
+    EXPECT_EQ(form->Memo2->LineCount(), 0) << key;
+  }
+}
+
+TEST_F(MainWindowTest, PickersOpenWhereTheirLastChoiceWasAndOfferAPathField) {
+  Start();
+  ASSERT_TRUE(platform::CreateDir(work / "packages"));
+  ASSERT_TRUE(platform::CreateDir(work / "maps"));
+  ChooseFolder(form->BrowseFolderToProcess, work / "packages");
+  ChooseFolder(form->SelectVKAFolder, work / "maps");
+  ChooseFolder(form->BrowseFolderToProcess, work / "packages");
+  ChooseFolder(form->SelectVKAFolder, work / "maps");
+  ASSERT_EQ(folders.requests.size(), 4u);
+  EXPECT_EQ(folders.requests[2].initialFolder, work / "packages");
+  EXPECT_EQ(folders.requests[3].initialFolder, work / "maps");
+  for (const FolderDialogRequest& request : folders.requests)
+    EXPECT_TRUE(request.flags & BIF_EDITBOX);
+  // Nothing chosen yet after a start: not the file system's root.
+  EXPECT_NE(folders.requests[0].initialFolder, "/");
+  EXPECT_FALSE(folders.requests[0].initialFolder.empty());
+}
+
+TEST_F(MainWindowTest, FitsASmallScreenAndElidesLongPaths) {
+  Start();
+  form->FitToWorkArea(QRect(0, 0, 1280, 600));
+  Settle();
+  EXPECT_LE(form->frameGeometry().height(), 600);
+  auto* scroll = form->findChild<QScrollArea*>();
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+  form->FitToWorkArea(QRect(0, 0, 1280, 1024));
+  EXPECT_EQ(form->size(), QSize(640, 745));
+
+  const std::string path = "/very" + std::string(300, 'x') + "/long/maps";
+  form->SetTargetCaption(path);
+  EXPECT_EQ(form->TargetCaption(), path);
+  EXPECT_EQ(form->Label7->toolTip().toStdString(), path);
+  EXPECT_TRUE(form->Label7->text().contains(QChar(0x2026)));
+  EXPECT_TRUE(form->Label7->text().endsWith("/long/maps"));
+  EXPECT_LE(form->Label7->geometry().right(), 640);
+}
+
+}  // namespace
