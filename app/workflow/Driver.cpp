@@ -148,7 +148,8 @@ void ConvertWorkflow::ProcessZipRarFile() {
 
 void ConvertWorkflow::ProcessVKAfile() {
   state_.AppFolder = ProgramFolder();
-  if (!QuotableInBatch(state_.MapFilePath) || !QuotableInBatch(state_.AppFolder)) {
+  if (!QuotableInBatch(ArchiverPath(state_.MapFilePath)) ||
+      !QuotableInBatch(ArchiverPath(state_.AppFolder))) {
     FailPackage("its path can not be passed to archive.exe");
     return;
   }

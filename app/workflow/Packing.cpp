@@ -34,6 +34,14 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   }
   // One target for the batch file and the result test alike.
   if (TargetKnown()) s.VKAFolder = TargetFolder();
+  if (!MapReadableByArchiver()) {
+    mm(s.VKBFileName + " : a name or folder of this map can not be given to the Windows " +
+       "archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
+       "), not converted !");
+    platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
+    ++failures_;
+    return;
+  }
   if (!(CreateMapFolderStructure() && MoveFilesToMapFolder())) {
     mm("files move failed !");
     ++failures_;
@@ -74,15 +82,16 @@ bool ConvertWorkflow::CreateVKB2VKABatFile() {
   platform::WriteTextLines(
       kPackBatchFile,
       {"@echo off", "archive.exe -c $tmp$.txt -a \"" +
-                        platform::JoinPath(s.VKAFolder, s.MapName + ".vka") + "\" -r $map$"});
+                        ArchiverPath(platform::JoinPath(s.VKAFolder, s.MapName + ".vka")) +
+                        "\" -r $map$"});
   return true;
 }
 
 bool ConvertWorkflow::CreateVKA2VKBBatFile() {
   state_.AppFolder = ProgramFolder();
   platform::WriteTextLines(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
-                           {"@echo off", "archive.exe -a \"" + state_.MapFilePath + "\" -e \"" +
-                                             state_.AppFolder + "\""});
+                           {"@echo off", "archive.exe -a \"" + ArchiverPath(state_.MapFilePath) +
+                                             "\" -e \"" + ArchiverPath(state_.AppFolder) + "\""});
   return true;
 }
 

@@ -13,6 +13,7 @@
 
 #include "app/workflow/ConvertState.h"
 #include "app/workflow/View.h"
+#include "platform/Wine.h"
 
 namespace workflow {
 
@@ -30,6 +31,10 @@ std::string ProgramFolder();
 // Removes a folder tree (links are removed, never followed); true when nothing is left of it.
 // Paths of any length are accepted.
 bool DeleteFolderTree(const std::string& path);
+
+// The archive.exe in the program folder: a program of this system, or a Windows program (the
+// game's own tool) that runs through Wine and reads Windows paths in Wine's ANSI code page.
+enum class ArchiverKind { Native, Windows };
 
 class ConvertWorkflow {
  public:
@@ -52,7 +57,13 @@ class ConvertWorkflow {
   static const std::vector<std::string>& HelpText();  // the 26 lines
   bool ArchiveExeFound();
   void ShowArchiveExeMissing();  // the "Archive.exe - File not found error!" box
-  void ResetState();             // the activation reset
+  void ShowWineMissing();        // a Windows archive.exe and no Wine to run it
+  // Decided by the start-up check from the file's header and kept for the run.
+  ArchiverKind Archiver() const { return archiver_; }
+  // A path as archive.exe reads it: unchanged for a native archiver, in Windows form for a
+  // Windows one (empty when it has none).
+  std::string ArchiverPath(const std::string& path) const;
+  void ResetState();  // the activation reset
 
   // --- selections: the click handlers call these after their dialogs ---
   // A file dialog answered OK with fileName (BrowseMapFileClick steps 3 to 5).
@@ -113,11 +124,19 @@ class ConvertWorkflow {
   void FailPackage(const std::string& reason);
   std::string FindFirstEntry(const std::string& mask);
   bool MapNameAllowed() const;
+  void DecideArchiverKind();
+  // Whether the Windows archiver can be given every name and path of the current map.
+  bool MapReadableByArchiver() const;
+  // Text of the TOC script in the archiver's code page; false when it has no place there.
+  bool ArchiverText(const std::string& text, std::string& out) const;
 
   View& view_;
   ConvertState state_;
   std::unique_ptr<Components> parts_;
   bool running_ = false;
+  ArchiverKind archiver_ = ArchiverKind::Native;
+  bool wineFound_ = false;
+  std::unique_ptr<platform::WindowsNames> windowsNames_;
   int converted_ = 0;
   int failures_ = 0;
 };
