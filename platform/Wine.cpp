@@ -224,6 +224,10 @@ bool WindowsNames::Path(const std::string& given, std::string& out) const {
   if (given.empty() || given.front() != '/') return false;
   std::string path = given;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
+  // Paths come whole: "." or ".." would make the drive search below skip a folder.
+  if (path.find("/./") != std::string::npos || path.find("/../") != std::string::npos ||
+      path.ends_with("/.") || path.ends_with("/.."))
+    return false;
   // Wine reads arguments and Unix names in the locale's charset; outside UTF-8 (or under C,
   // where it takes them as ASCII) only ASCII is safe.
   if (!IsUtf8(unixCharset_) && !IsAscii(path)) return false;
