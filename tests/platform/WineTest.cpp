@@ -18,27 +18,7 @@ namespace {
 
 using platform::WindowsNames;
 
-// Sets an environment variable (or removes it) for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      setenv(name, value->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using vvtest::ScopedEnv;
 
 // A prefix whose dosdevices map C: into the prefix, D: to a games folder and Z: to the root.
 class WindowsPathTest : public ::testing::Test {
@@ -111,7 +91,7 @@ TEST_F(WindowsPathTest, WithoutPrefixOrMappingItIsZ) {
     ScopedEnv prefix("WINEPREFIX", tmp / "pfx");
     EXPECT_EQ(platform::WinePrefix(), tmp / "pfx");
   }
-  ScopedEnv prefix("WINEPREFIX", std::nullopt);
+  ScopedEnv prefix("WINEPREFIX", nullptr);
   ScopedEnv home("HOME", tmp.path());
   EXPECT_EQ(platform::WinePrefix(), tmp / ".wine");
 }
@@ -178,13 +158,13 @@ TEST(WineCodePage, FollowsTheLocaleAsWineDoes) {
   // A locale that is not installed leaves C, and then Wine looks at LC_ALL alone.
   locale_t installed = newlocale(LC_ALL_MASK, "xx_YY.UTF-8", static_cast<locale_t>(0));
   ASSERT_EQ(installed, static_cast<locale_t>(0));
-  ScopedEnv ctype("LC_CTYPE", std::nullopt);
+  ScopedEnv ctype("LC_CTYPE", nullptr);
   {
-    ScopedEnv all("LC_ALL", std::nullopt);
+    ScopedEnv all("LC_ALL", nullptr);
     ScopedEnv lang("LANG", "xx_YY.UTF-8");
     EXPECT_EQ(platform::WineAnsiCodePage(), 1252u);
   }
-  ScopedEnv lang("LANG", std::nullopt);
+  ScopedEnv lang("LANG", nullptr);
   ScopedEnv all("LC_ALL", "ru_RU.UTF-8");
   if (newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0)) == static_cast<locale_t>(0)) {
     EXPECT_EQ(platform::WineAnsiCodePage(), 1251u);
@@ -201,7 +181,7 @@ TEST(WineLauncher, ChosenFromTheEnvironmentThenPath) {
   }
   ScopedEnv path("PATH", "/nonexistent:" + dir / "bin");
   {
-    ScopedEnv chosen("VAREVUDOV_WINE", std::nullopt);
+    ScopedEnv chosen("VAREVUDOV_WINE", nullptr);
     EXPECT_EQ(platform::FindWineLauncher(), dir / "bin/wine");
   }
   {
@@ -219,7 +199,7 @@ TEST(WineLauncher, ChosenFromTheEnvironmentThenPath) {
     ScopedEnv notExecutable("VAREVUDOV_WINE", dir / "plain-file");
     EXPECT_EQ(platform::FindWineLauncher(), "");
   }
-  ScopedEnv chosen("VAREVUDOV_WINE", std::nullopt);
+  ScopedEnv chosen("VAREVUDOV_WINE", nullptr);
   ScopedEnv empty("PATH", "/nonexistent");
   EXPECT_EQ(platform::FindWineLauncher(), "");
 }
@@ -233,7 +213,7 @@ TEST(WineLauncher, WindowsExecutableGoesThroughTheLauncher) {
                     "\x7F"
                     "ELF");
   ScopedEnv chosen("VAREVUDOV_WINE", "/bin/true");
-  ScopedEnv debug("WINEDEBUG", std::nullopt);
+  ScopedEnv debug("WINEDEBUG", nullptr);
   std::string launch;
   std::vector<std::string> argv, env;
   ASSERT_TRUE(platform::PrepareLaunch(dir / "archive.exe", {"archive.exe", "-a", "a b"}, launch,
