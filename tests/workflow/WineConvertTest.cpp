@@ -113,5 +113,46 @@ TEST_F(WineConvertTest, VkaPackageIsUnpackedThroughWine) {
   EXPECT_EQ(vvtest::ReadFile(found), "loading image");
 }
 
+// archive.exe itself under Wine, with Windows-form paths: it refuses what would leave the
+// folder (including what Windows reads as a drive, a stream or a device) and follows no link.
+TEST_F(WineConvertTest, WindowsUnpackStaysInItsFolder) {
+  const std::string wine = platform::FindWineLauncher();
+  const platform::WindowsNames names = platform::WindowsNames::ForEnvironment();
+  auto win = [&](const std::string& path) {
+    std::string out;
+    EXPECT_TRUE(names.Path(path, out)) << path;
+    return out;
+  };
+  auto unpack = [&](const std::string& vka, const std::string& folder) {
+    return RunProgram({wine, progW + "/Archive.exe", "-a", win(vka), "-e", win(folder)}, progW);
+  };
+  const std::string out = tmp / "out";
+  const char* bad[] = {"../evil", "a/../../evil", "C:evil", "a/b:stream",
+                       "CON",     "nul.txt",      "dot./x"};
+  for (const char* path : bad) {
+    vvtest::WriteFile(tmp / "bad.vka", Container(path, "evil", Crc("evil")));
+    EXPECT_EQ(unpack(tmp / "bad.vka", out), 1) << path;
+  }
+  EXPECT_FALSE(platform::FileExists(tmp / "evil"));
+  EXPECT_TRUE(Tree(out).empty());
+
+  // A link inside the folder, to a folder or over a file, is not followed.
+  ASSERT_TRUE(platform::CreateDir(out));
+  symlink(input.c_str(), (out + "/Scenarios").c_str());
+  vvtest::WriteFile(tmp / "victim", "mine");
+  symlink((tmp / "victim").c_str(), (out + "/f").c_str());
+  for (const char* path : {"Scenarios/x", "f"}) {
+    vvtest::WriteFile(tmp / "link.vka", Container(path, "data", Crc("data")));
+    EXPECT_EQ(unpack(tmp / "link.vka", out), 1) << path;
+  }
+  EXPECT_TRUE(Tree(input).empty());
+  EXPECT_EQ(vvtest::ReadFile(tmp / "victim"), "mine");
+
+  // The good one lands where it should.
+  vvtest::WriteFile(tmp / "good.vka", Container("Scenarios2/MP/x.vkb", "data", Crc("data")));
+  EXPECT_EQ(unpack(tmp / "good.vka", out), 0);
+  EXPECT_EQ(vvtest::ReadFile(out + "/Scenarios2/MP/x.vkb"), "data");
+}
+
 }  // namespace
 }  // namespace wftest
