@@ -3,7 +3,8 @@
 // as the main window's Convert button. The program folder, its work area, archive.exe and the
 // settings file are those beside this executable; --target defaults to the settings file's
 // folder and is stored there when given. Exit code: 0 when everything converted, 1 when some
-// package or map failed, 2 on bad usage or a missing archive.exe.
+// package or map failed, 2 on bad usage, a missing archive.exe or a Windows archive.exe with no
+// Wine to run it.
 #include <langinfo.h>
 
 #include <clocale>
