@@ -280,7 +280,7 @@ bool WindowsNames::Ansi(const std::string& text, std::string& out) const {
     out = text;
     return true;
   }
-  if (!IsUtf8(unixCharset_) && SameText(unixCharset_, "ANSI_X3.4-1968")) return false;
+  if (SameText(unixCharset_, "ANSI_X3.4-1968")) return false;  // Wine reads C as ASCII
   if (codePage_ == 65001) return Convert(text, "UTF-8", unixCharset_, out);
   return Convert(text, "CP" + std::to_string(codePage_), unixCharset_, out);
 }
