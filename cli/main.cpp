@@ -4,9 +4,10 @@
 // user's own folder when that is read-only or the program is installed) holds the work area,
 // archive.exe and the settings file; --target defaults to the settings file's folder and is
 // stored there when given. Exit code: 0 when everything converted, 1 when some package or map
-// failed, 2 on bad usage or a missing archive.exe. SIGINT or SIGTERM stops the run before its
-// next package or map (a running archive.exe finishes its map first, so no VKA file is left
-// half written), empties the work area and exits with 130 or 143.
+// failed, 2 on bad usage, a missing archive.exe or a Windows archive.exe with no Wine to run it.
+// SIGINT or SIGTERM stops the run before its next package or map (a running archive.exe finishes
+// its map first, so no VKA file is left half written), empties the work area and exits with 130 or
+// 143.
 #include <langinfo.h>
 #include <signal.h>
 

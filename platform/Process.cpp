@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "platform/TextFile.h"
+#include "platform/Wine.h"
 
 extern char** environ;
 
@@ -37,7 +39,14 @@ std::string FindProgram(const std::string& program, const std::string& folder) {
 }
 
 // Starts program with args, no standard handles, in a new process group. Returns the pid or -1.
-pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
+pid_t Spawn(const std::string& found, const std::vector<std::string>& given) {
+  std::string program;
+  std::vector<std::string> args;
+  std::vector<std::string> environment;
+  if (!PrepareLaunch(found, given, program, args, environment)) return -1;
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   for (int fd = 0; fd <= 2; ++fd)
@@ -51,7 +60,7 @@ pid_t Spawn(const std::string& program, const std::vector<std::string>& args) {
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return rc == 0 ? pid : -1;
@@ -117,6 +126,26 @@ int RunBatchLines(const std::vector<std::string>& lines, const std::string& fold
 }
 
 }  // namespace
+
+bool PrepareLaunch(const std::string& program, const std::vector<std::string>& args,
+                   std::string& launch, std::vector<std::string>& argv,
+                   std::vector<std::string>& environment) {
+  environment.clear();
+  for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+  if (!IsDosExecutable(program)) {
+    launch = program;
+    argv = args;
+    return true;
+  }
+  launch = FindWineLauncher();
+  if (launch.empty()) return false;
+  // The launcher takes the executable's path, then the arguments exactly as given.
+  argv = {launch, program};
+  argv.insert(argv.end(), args.begin() + (args.empty() ? 0 : 1), args.end());
+  const char* debug = std::getenv("WINEDEBUG");
+  if (!debug) environment.emplace_back("WINEDEBUG=-all");
+  return true;
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> args;

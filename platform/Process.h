@@ -2,8 +2,9 @@
 // Starting child processes without a window and without a shell. A command line whose program
 // ends in ".bat" is run by our own small batch interpreter: it ignores "@echo off", splits each
 // line into arguments by the Windows quoting rules, finds the program in the current folder
-// (case-insensitively; then among the bundled stand-ins, see Paths.h) and runs it with posix_spawn, waiting for it. Nothing in a file name is
-// ever interpreted by a shell.
+// (case-insensitively; then among the bundled stand-ins, see Paths.h) and runs it with
+// posix_spawn, waiting for it. Nothing in a file name is ever interpreted by a shell. A Windows
+// executable is started through Wine.
 #include <functional>
 #include <optional>
 #include <string>
@@ -29,5 +30,13 @@ std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
 // Splits a command line into arguments by the rules of the Windows C runtime (blanks separate,
 // double quotes group, backslashes escape quotes only in front of a quote).
 std::vector<std::string> SplitCommandLine(std::string_view line);
+
+// How a program the interpreter found is started: launch with argv and environment. A
+// DOS/Windows executable goes through the Wine launcher (FindWineLauncher), which gets the
+// executable's path and then the arguments as given; Wine's diagnostics are quiet unless the
+// user set WINEDEBUG. False when it is a Windows executable and there is no launcher.
+bool PrepareLaunch(const std::string& program, const std::vector<std::string>& args,
+                   std::string& launch, std::vector<std::string>& argv,
+                   std::vector<std::string>& environment);
 
 }  // namespace platform

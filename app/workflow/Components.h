@@ -39,6 +39,9 @@ bool NameAllowed(const std::string& name);
 // The staged map's folder, with a trailing separator.
 std::string MapStagingFolder(const ConvertState& s);
 
+// The files the TOC script lists, relative to the staged map's folder, in script order.
+std::vector<std::string> TocFileNames(const ConvertState& s);
+
 // Whether a path may stand between double quotes in a batch line without adding an argument.
 bool QuotableInBatch(const std::string& path);
 

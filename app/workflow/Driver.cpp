@@ -181,7 +181,7 @@ void ConvertWorkflow::ProcessZipRarFile() {
 void ConvertWorkflow::ProcessVKAfile() {
   state_.AppFolder = ProgramFolder();
   const std::string work = WorkFolderPath();
-  if (!QuotableInBatch(state_.MapFilePath) || !QuotableInBatch(work)) {
+  if (!QuotableInBatch(ArchiverPath(state_.MapFilePath)) || !QuotableInBatch(ArchiverPath(work))) {
     FailPackage("its path can not be passed to archive.exe");
     return;
   }

@@ -111,9 +111,16 @@ bool ConvertWorkflow::FormActivate() {
   // from under the running conversion.
   if (!running_) ResetState();
   state_.AppFolder = ProgramFolder();
-  if (ArchiveExeFound()) return true;
-  ShowArchiveExeMissing();
-  return false;
+  if (!ArchiveExeFound()) {
+    ShowArchiveExeMissing();
+    return false;
+  }
+  if (!running_) DecideArchiverKind();
+  if (archiver_ == ArchiverKind::Windows && !wineFound_) {
+    ShowWineMissing();
+    return false;
+  }
+  return true;
 }
 
 bool ConvertWorkflow::ArchiveExeFound() {

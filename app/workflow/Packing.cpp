@@ -35,6 +35,14 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   }
   // One target for the batch file and the result test alike.
   if (TargetKnown()) s.VKAFolder = TargetFolder();
+  if (!MapReadableByArchiver()) {
+    mm(s.VKBFileName + " : a name or folder of this map can not be given to the Windows " +
+       "archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
+       "), not converted !");
+    platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
+    ++failures_;
+    return;
+  }
   if (!(CreateMapFolderStructure() && MoveFilesToMapFolder())) {
     mm("files move failed !");
     ++failures_;
@@ -81,15 +89,16 @@ bool ConvertWorkflow::CreateVKB2VKABatFile() {
   WriteWorkFile(
       kPackBatchFile,
       {"@echo off", "archive.exe -c $tmp$.txt -a \"" +
-                        platform::JoinPath(s.VKAFolder, s.MapName + ".vka") + "\" -r $map$"});
+                        ArchiverPath(platform::JoinPath(s.VKAFolder, s.MapName + ".vka")) +
+                        "\" -r $map$"});
   return true;
 }
 
 bool ConvertWorkflow::CreateVKA2VKBBatFile() {
   state_.AppFolder = ProgramFolder();
   WriteWorkFile(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
-                {"@echo off",
-                 "archive.exe -a \"" + state_.MapFilePath + "\" -e \"" + WorkFolderPath() + "\""});
+                {"@echo off", "archive.exe -a \"" + ArchiverPath(state_.MapFilePath) + "\" -e \"" +
+                                  ArchiverPath(WorkFolderPath()) + "\""});
   return true;
 }
 

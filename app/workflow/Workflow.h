@@ -14,6 +14,7 @@
 
 #include "app/workflow/ConvertState.h"
 #include "app/workflow/View.h"
+#include "platform/Wine.h"
 
 namespace workflow {
 
@@ -37,6 +38,10 @@ bool DeleteFolderTree(const std::string& path);
 // or a target folder: the cleanup would delete it.
 bool LiesInWorkArea(const std::string& path);
 
+// The archive.exe in the program folder: a program of this system, or a Windows program (the
+// game's own tool) that runs through Wine and reads Windows paths in Wine's ANSI code page.
+enum class ArchiverKind { Native, Windows };
+
 class ConvertWorkflow {
  public:
   explicit ConvertWorkflow(View& view);
@@ -58,7 +63,13 @@ class ConvertWorkflow {
   static const std::vector<std::string>& HelpText();  // the 26 lines
   bool ArchiveExeFound();
   void ShowArchiveExeMissing();  // the "Archive.exe - File not found error!" box
-  void ResetState();             // the activation reset
+  void ShowWineMissing();        // a Windows archive.exe and no Wine to run it
+  // Decided by the start-up check from the file's header and kept for the run.
+  ArchiverKind Archiver() const { return archiver_; }
+  // A path as archive.exe reads it: unchanged for a native archiver, in Windows form for a
+  // Windows one (empty when it has none).
+  std::string ArchiverPath(const std::string& path) const;
+  void ResetState();  // the activation reset
 
   // --- selections: the click handlers call these after their dialogs ---
   // A file dialog answered OK with fileName (BrowseMapFileClick steps 3 to 5).
@@ -132,6 +143,11 @@ class ConvertWorkflow {
   bool MapNameAllowed() const;
   // True when a stop was asked for; logs the stop once per run.
   bool Stopping();
+  void DecideArchiverKind();
+  // Whether the Windows archiver can be given every name and path of the current map.
+  bool MapReadableByArchiver() const;
+  // Text of the TOC script in the archiver's code page; false when it has no place there.
+  bool ArchiverText(const std::string& text, std::string& out) const;
 
   View& view_;
   ConvertState state_;
@@ -140,6 +156,9 @@ class ConvertWorkflow {
   std::atomic<bool> stopRequested_{false};
   static_assert(std::atomic<bool>::is_always_lock_free);
   bool stopLogged_ = false;
+  ArchiverKind archiver_ = ArchiverKind::Native;
+  bool wineFound_ = false;
+  std::unique_ptr<platform::WindowsNames> windowsNames_;
   int converted_ = 0;
   int failures_ = 0;
 };

@@ -1,17 +1,12 @@
 // archive.exe -c SCRIPT -a OUT.vka -r ROOT: packs the files the TOC script lists, stored under
 // their paths relative to ROOT. Everything is streamed in small chunks, so a file of any size
 // packs in constant memory.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <set>
 
+#include "Io.h"
 #include "VkaFormat.h"
 
 namespace vka {
@@ -37,16 +32,36 @@ bool StartsWith(const std::string& s, const std::string& prefix) {
   return s.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The script's lines without their line ends.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
+  io::Input in;
+  if (!in.Open(path, false)) return false;
+  std::string text;
+  std::vector<char> buffer(kChunk);
+  for (long long n; (n = in.Read(buffer.data(), buffer.size())) != 0;) {
+    if (n < 0) return false;
+    text.append(buffer.data(), static_cast<size_t>(n));
+  }
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(io::ScriptText(line));
+    start = end + 1;
+  }
+  return true;
+}
+
 bool ReadScript(const std::string& path, Script& script) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::vector<std::string> lines;
+  if (!ReadLines(path, lines)) {
     Fail("cannot open script " + path);
     return false;
   }
   enum { kHeader, kSettings, kFiles, kDone } phase = kHeader;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string& line : lines) {
     if (line.empty()) continue;
     if (phase == kFiles) {
       if (line == "TOCEnd")
@@ -75,35 +90,15 @@ bool ReadScript(const std::string& path, Script& script) {
   return true;
 }
 
-std::string RealPath(const std::string& path) {
-  char buffer[PATH_MAX];
-  return realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
-}
-
-// The file's path relative to root, or empty when it lies outside.
-std::string RelativeTo(const std::string& rootReal, const std::string& file) {
-  const size_t slash = file.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? std::string(".")
-                          : slash == 0               ? std::string("/")
-                                                     : file.substr(0, slash);
-  const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-  const std::string dirReal = RealPath(dir);
-  if (dirReal.empty() || name.empty() || name == "." || name == "..") return {};
-  const std::string prefix = rootReal + "/";
-  const std::string full = (dirReal == "/" ? dirReal : dirReal + "/") + name;
-  if (full.size() <= prefix.size() || full.compare(0, prefix.size(), prefix) != 0) return {};
-  return full.substr(prefix.size());
-}
-
 // Appends one file's payload to out; fills sizes and CRC.
-bool AddPayload(int in, int out, Entry& entry) {
+bool AddPayload(io::Input& in, io::Output& out, Entry& entry) {
   std::vector<unsigned char> buffer(kChunk), packed(kChunk);
   z_stream z{};
   if (entry.method == kDeflated && deflateInit(&z, Z_DEFAULT_COMPRESSION) != Z_OK) return false;
   uLong crc = crc32(0, nullptr, 0);
   bool ok = true;
   for (;;) {
-    ssize_t n = read(in, buffer.data(), buffer.size());
+    const long long n = in.Read(buffer.data(), buffer.size());
     if (n < 0) {
       ok = false;
       break;
@@ -112,7 +107,7 @@ bool AddPayload(int in, int out, Entry& entry) {
     entry.size += static_cast<uint64_t>(n);
     if (entry.method == kStored) {
       if (n == 0) break;
-      if (!WriteAll(out, buffer.data(), static_cast<size_t>(n))) {
+      if (!out.Write(buffer.data(), static_cast<size_t>(n))) {
         ok = false;
         break;
       }
@@ -128,7 +123,7 @@ bool AddPayload(int in, int out, Entry& entry) {
       z.avail_out = static_cast<uInt>(packed.size());
       rc = deflate(&z, flush);
       size_t have = packed.size() - z.avail_out;
-      if (rc == Z_STREAM_ERROR || !WriteAll(out, packed.data(), have)) {
+      if (rc == Z_STREAM_ERROR || !out.Write(packed.data(), have)) {
         ok = false;
         break;
       }
@@ -146,34 +141,28 @@ bool AddPayload(int in, int out, Entry& entry) {
 int Pack(const std::string& scriptPath, const std::string& output, const std::string& root) {
   Script script;
   if (!ReadScript(scriptPath, script)) return 1;
-  const std::string rootReal = RealPath(root);
+  const std::string rootReal = io::FolderPath(root);
   if (rootReal.empty()) {
     Fail("root folder " + root + " not found");
     return 1;
   }
-  struct stat st;
-  if (lstat(output.c_str(), &st) == 0) {
+  if (io::Exists(output)) {
     Fail(output + " exists already; not overwritten");
     return 1;
   }
-  std::string temp = output + ".partXXXXXX";
-  int out = mkstemp(temp.data());
-  if (out < 0) {
+  io::Output out;
+  if (!out.CreateTemporaryFor(output)) {
     Fail("cannot create " + output);
     return 1;
   }
-  // mkstemp makes the file private; the archive is the user's, with a new file's usual rights.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(out, 0666 & ~mask);
   script.toc.entries.clear();
-  bool ok = WriteAll(out, EncodeHeader(0, 0).data(), kHeaderSize);
+  bool ok = out.Write(EncodeHeader(0, 0).data(), kHeaderSize);
   uint64_t offset = kHeaderSize;
   std::set<std::string> seen;
   for (const std::string& file : script.files) {
     if (!ok) break;
     Entry entry;
-    entry.path = RelativeTo(rootReal, file);
+    entry.path = io::RelativeTo(rootReal, file);
     entry.method = script.defcompression == 1 ? kDeflated : kStored;
     entry.offset = offset;
     if (entry.path.empty() || !seen.insert(entry.path).second) {
@@ -181,15 +170,13 @@ int Pack(const std::string& scriptPath, const std::string& output, const std::st
       ok = false;
       break;
     }
-    int in = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (in < 0 || fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+    io::Input in;
+    if (!in.Open(file, true)) {
       Fail(file + " is not a readable regular file");
-      if (in >= 0) close(in);
       ok = false;
       break;
     }
     ok = AddPayload(in, out, entry);
-    close(in);
     if (!ok) Fail("cannot pack " + file);
     offset += entry.packedSize;
     script.toc.entries.push_back(entry);
@@ -198,21 +185,14 @@ int Pack(const std::string& scriptPath, const std::string& output, const std::st
     const std::string table = EncodeTable(script.toc);
     const std::string header =
         EncodeHeader(offset, static_cast<uint32_t>(script.toc.entries.size()));
-    ok = WriteAll(out, table.data(), table.size()) &&
-         pwrite(out, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size());
+    ok = out.Write(table.data(), table.size()) && out.WriteAt(header.data(), header.size(), 0);
     if (!ok) Fail("cannot write " + output);
   }
-  if (close(out) != 0) ok = false;
-  // link() refuses an existing name, so a file that appeared meanwhile is not replaced either.
-  if (ok && link(temp.c_str(), output.c_str()) != 0) {
-    // A file system without hard links: rename, after a last look for an existing file.
-    const bool noLinks = errno != EEXIST;
-    if (!noLinks || lstat(output.c_str(), &st) == 0 || rename(temp.c_str(), output.c_str()) != 0) {
-      Fail("cannot create " + output);
-      ok = false;
-    }
+  if (!out.Close()) ok = false;
+  if (ok && !out.Publish()) {
+    Fail("cannot create " + output);
+    ok = false;
   }
-  unlink(temp.c_str());
   return ok ? 0 : 1;
 }
 

@@ -1,7 +1,6 @@
 #include "VkaFormat.h"
 
-#include <unistd.h>
-
+#include <cctype>
 #include <cstring>
 
 namespace vka {
@@ -45,6 +44,17 @@ class Reader {
   const std::string& bytes_;
   size_t pos_ = 0;
 };
+
+#ifdef _WIN32
+bool ReservedDeviceName(const std::string& part) {
+  std::string stem = part.substr(0, part.find('.'));
+  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (stem == device) return true;
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '0' && stem[3] <= '9';
+}
+#endif
 
 }  // namespace
 
@@ -115,18 +125,13 @@ bool SafeRelativePath(const std::string& path) {
     if (part.empty() || part == "." || part == "..") return false;
     for (unsigned char c : part)
       if (c < 0x20 || c == 0x7F || c == '\\') return false;
+#ifdef _WIN32
+    // Windows would read these as a drive, a stream, a device or another name.
+    if (part.find_first_of("<>:\"|?*") != std::string::npos || part.back() == ' ' ||
+        part.back() == '.' || ReservedDeviceName(part))
+      return false;
+#endif
     start = end + 1;
-  }
-  return true;
-}
-
-bool WriteAll(int fd, const void* data, size_t size) {
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t n = write(fd, p, size);
-    if (n < 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
   }
   return true;
 }

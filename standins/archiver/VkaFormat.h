@@ -17,7 +17,7 @@ inline constexpr uint32_t kMaxEntries = 1u << 20;
 inline constexpr size_t kChunk = 64 * 1024;
 
 struct Entry {
-  std::string path;  // relative, '/' separated
+  std::string path;  // relative, '/' separated, UTF-8
   uint8_t method = kStored;
   uint64_t offset = 0;
   uint64_t packedSize = 0;
@@ -41,9 +41,6 @@ std::string EncodeHeader(uint64_t tableOffset, uint32_t count);
 // Whether a stored path stays inside the folder it is unpacked into: relative, no empty, "."
 // or ".." component, no backslash or control character.
 bool SafeRelativePath(const std::string& path);
-
-// Writes all of data to fd, going on after short writes.
-bool WriteAll(int fd, const void* data, size_t size);
 
 // Error output: "archive.exe: " + message.
 void Fail(const std::string& message);

@@ -56,6 +56,32 @@ inline std::string TestDataDir() {
   return VV_TESTDATA_DIR;
 }
 
+// Sets an environment variable, or removes it (nullptr), for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+  ~ScopedEnv() {
+    if (had_)
+      setenv(name_, old_.c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool had_ = false;
+};
+
 #define VV_SKIP_WITHOUT_TESTDATA(sub)                                                              \
   do {                                                                                             \
     if (!platform::DirectoryExists(vvtest::TestDataDir() + "/" + (sub)))                           \

@@ -127,4 +127,8 @@ Files DesertFiles(const std::string& base = "desert");
 int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
                const std::string& outputFile = "");
 
+// A one-entry VKA container written by hand, for entries the packer would never make.
+std::string Container(const std::string& path, const std::string& data, uint32_t crc);
+uint32_t Crc(const std::string& s);
+
 }  // namespace wftest
