@@ -71,7 +71,7 @@ TEST_F(WindowsArchiverTest, ScriptsNameFilesInWindowsFormAndTheCodePage) {
   s.MapFilePath = input + "/my maps/d.vka";
   ASSERT_TRUE(wf.CreateVKA2VKBBatFile());
   EXPECT_EQ(vvtest::ReadFile(prog + "/$$$1.bat"),
-            "@echo off\r\narchive.exe -a \"D:\\input\\my maps\\d.vka\" -e \"D:\\prog\"\r\n");
+            "@echo off\r\narchive.exe -a \"D:\\input\\my maps\\d.vka\" -e \"D:\\prog\\$$$\"\r\n");
 }
 
 TEST_F(WindowsArchiverTest, MapTheToolCannotReadIsNotStaged) {
