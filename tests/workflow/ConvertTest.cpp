@@ -214,6 +214,48 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
   EXPECT_TRUE(platform::DirectoryExists(prog + "/Scenarios")) << "no cleanup removes it";
 }
 
+TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
+  // A VKA holding a library beside its maps: only the Scenarios tree reaches the program folder.
+  const std::string root = tmp / "root";
+  for (const char* dir : {"", "/Scenarios", "/Scenarios/MP", "/Scenarios/MP/hill"})
+    platform::CreateDir(root + dir);
+  vvtest::WriteFile(root + "/libunrar.so", "planted code");
+  vvtest::WriteFile(root + "/Scenarios/MP/hill/hill.vkb", "new map");
+  platform::CreateDir(prog + "/Scenarios");
+  platform::CreateDir(prog + "/Scenarios/MP");
+  platform::CreateDir(prog + "/Scenarios/MP/hill");
+  vvtest::WriteFile(prog + "/Scenarios/MP/hill/hill.vkb", "old map");
+  vvtest::WriteFile(prog + "/Scenarios/MP/hill/kept.txt", "kept");
+  vvtest::WriteFile(tmp / "toc.txt",
+                    "Archive name=\"h\"\r\nTOCStart name=\"h\" alias=\"Data\" "
+                    "relativeroot=\"\"\r\nFileSettingsStart  defcompression=\"1\"\r\n"
+                    "FileSettingsEnd\r\n" +
+                        root + "/libunrar.so\r\n" + root +
+                        "/Scenarios/MP/hill/hill.vkb\r\nTOCEnd\r\n");
+  ASSERT_EQ(RunProgram({prog + "/archive.exe", "-c", tmp / "toc.txt", "-a", input + "/hill.vka",
+                        "-r", root},
+                       prog),
+            0);
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/hill.vka");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged("left out libunrar.so : a vka file only adds to the Scenarios folder"));
+  EXPECT_TRUE(Logged("Done!"));
+  EXPECT_FALSE(platform::FileExists(prog + "/libunrar.so"));
+  EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/hill/hill.vkb"), "new map");
+  EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/hill/kept.txt"), "kept");
+  ExpectWorkAreaGone();
+
+  // Garbage in place of a VKA: a failure line, not "Done!", though Scenarios exists already.
+  vvtest::WriteFile(input + "/bad.vka", "not a vka");
+  view.progress.clear();
+  ConvertWorkflow again(view);
+  Choose(again, input + "/bad.vka");
+  again.RunConversion();
+  EXPECT_FALSE(Logged("Done!"));
+  EXPECT_EQ(again.Failures(), 1);
+}
+
 TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
   // Root writes through permission bits, so then a read-only file system stands in.
   std::string target = maps;
