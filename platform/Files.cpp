@@ -86,9 +86,10 @@ bool CopyNewFile(const std::string& source, const std::string& destination) {
   return ok;
 }
 
-// Removes every entry of the open folder dirFd, never following a symbolic link: links are
-// unlinked as entries, folders are opened with O_NOFOLLOW relative to their parent.
-bool EmptyFolderAt(int dirFd) {
+// Calls visit(name, lstat of name) for every entry of the open folder dirFd but "." and "..";
+// false when the folder cannot be read, an entry cannot be looked at, or visit says false.
+template <typename Visit>
+bool ForEachEntryAt(int dirFd, Visit visit) {
   int scanFd = dup(dirFd);
   if (scanFd < 0) return false;
   DIR* dir = fdopendir(scanFd);
@@ -98,13 +99,20 @@ bool EmptyFolderAt(int dirFd) {
   }
   bool ok = true;
   while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
+    const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     struct stat st;
-    if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      ok = false;
-      continue;
-    }
+    if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !visit(name, st)) ok = false;
+  }
+  closedir(dir);
+  return ok;
+}
+
+// Removes every entry of the open folder dirFd, never following a symbolic link: links are
+// unlinked as entries, folders are opened with O_NOFOLLOW relative to their parent.
+bool EmptyFolderAt(int dirFd) {
+  return ForEachEntryAt(dirFd, [dirFd](const std::string& name, const struct stat& st) {
+    bool ok = true;
     if (S_ISDIR(st.st_mode)) {
       Fd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       if (child.get() < 0 || !EmptyFolderAt(child.get())) ok = false;
@@ -112,9 +120,8 @@ bool EmptyFolderAt(int dirFd) {
     } else if (unlinkat(dirFd, name.c_str(), 0) != 0) {
       ok = false;
     }
-  }
-  closedir(dir);
-  return ok;
+    return ok;
+  });
 }
 
 // The destination name in folder for an entry called name: the existing entry that matches it
@@ -147,36 +154,18 @@ bool MergeFolderAt(int sourceFd, const std::string& source, const std::string& d
   } else if (stat(destination.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     return false;
   }
-  int scanFd = dup(sourceFd);
-  if (scanFd < 0) return false;
-  DIR* dir = fdopendir(scanFd);
-  if (!dir) {
-    close(scanFd);
-    return false;
-  }
-  bool ok = true;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    if (fstatat(sourceFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      ok = false;
-      continue;
-    }
+  return ForEachEntryAt(sourceFd, [&](const std::string& name, const struct stat& entry) {
     const std::string from = JoinPath(source, name);
     const std::string to = EntryIn(destination, name);
-    if (S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(entry.st_mode)) {
       Fd child(openat(sourceFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (child.get() < 0 || !MergeFolderAt(child.get(), from, to)) ok = false;
-    } else if (!S_ISREG(st.st_mode)) {
-      ok = false;
-    } else {
-      struct stat existing;
-      const bool folderInTheWay = lstat(to.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode);
-      if (folderInTheWay || !ReplaceFile(sourceFd, name, from, to)) ok = false;
+      return child.get() >= 0 && MergeFolderAt(child.get(), from, to);
     }
-  }
-  closedir(dir);
-  return ok;
+    if (!S_ISREG(entry.st_mode)) return false;
+    struct stat existing;
+    const bool folderInTheWay = lstat(to.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode);
+    return !folderInTheWay && ReplaceFile(sourceFd, name, from, to);
+  });
 }
 
 }  // namespace
