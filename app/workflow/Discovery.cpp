@@ -105,13 +105,13 @@ void ConvertWorkflow::setHasfiles() {
   std::string name = FindFirstEntry("*.info");
   // The info and scar names become lines of the TOC script, so a name that could break a line
   // is not taken.
-  if (!name.empty() && NameAllowed(name)) {
+  if (TakeCompanion(name)) {
     s.HasFlags.HasInfoFile = true;
     s.InfoFileName = name;
     s.MaxPlayers = ReadInfofile();
   }
   name = FindFirstEntry("*.scar");
-  if (!name.empty() && NameAllowed(name)) {
+  if (TakeCompanion(name)) {
     s.HasFlags.HasScarFile = true;
     s.ScarFileName = name;
   }
@@ -128,6 +128,13 @@ void ConvertWorkflow::setHasfiles() {
     *flags[i] = true;
     *names[i] = platform::LowerCase(platform::Trim(name));
   }
+}
+
+bool ConvertWorkflow::TakeCompanion(const std::string& name) {
+  if (name.empty()) return false;
+  if (NameAllowed(name)) return true;
+  mm(name + " : name holds a character not allowed in file names, left out of the map !");
+  return false;
 }
 
 uint8_t ConvertWorkflow::ReadInfofile() {

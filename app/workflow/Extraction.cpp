@@ -86,7 +86,12 @@ void ConvertWorkflow::ShowMapImageWindow() {
   if (!view_.ShowMapImageChecked()) return;
   const std::string minimap = platform::JoinPath(WorkFolderPath(), state_.MapName + "_mm.tga");
   if (state_.MapName.empty() || !platform::FileExists(minimap)) return;
-  view_.ShowMapImageWindow(state_.MapName, platform::ResolvePath(minimap));
+  // The picture is a help to the user, never a reason to fail the map.
+  try {
+    view_.ShowMapImageWindow(state_.MapName, platform::ResolvePath(minimap));
+  } catch (const std::exception& e) {
+    mm("map image " + state_.MapName + "_mm.tga can not be shown : " + e.what() + " !");
+  }
 }
 
 }  // namespace workflow

@@ -118,12 +118,6 @@ void ConvertWorkflow::MoveVKAfile() {
   ConvertState& s = state_;
   const std::string source =
       platform::JoinPath(s.AppFolder, s.VKASourceSubfolder + s.MapName + ".vka");
-  if (!NameAllowed(s.MapName)) {
-    mm(s.MapName + ".vka : name holds a character not allowed in file names, not moved !");
-    platform::DeleteFile(source);
-    ++failures_;
-    return;
-  }
   if (!platform::DirectoryExists(s.VKAFolder) || !platform::FileExists(source)) {
     mm("error - rararudazudada.ini file not found or irv maps directory does not exists !");
     mm("");

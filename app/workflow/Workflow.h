@@ -139,6 +139,8 @@ class ConvertWorkflow {
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
   void TakeUnpackedMaps(int exitCode);
+  // Whether a found ".info" or ".scar" name may go into the map; one line says why not.
+  bool TakeCompanion(const std::string& name);
   std::string FindFirstEntry(const std::string& mask);
   bool MapNameAllowed() const;
   // True when a stop was asked for; logs the stop once per run.

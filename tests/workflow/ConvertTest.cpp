@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "WorkflowFixture.h"
+#include "platform/Exceptions.h"
 #include "rar_writer.h"
 
 namespace wftest {
@@ -303,17 +304,21 @@ TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
   WriteZip(input + "/mixed.zip", {{"des%ert.vkb", "bad"},
                                   {"a\"b.vkb", "bad"},
                                   {"good.vkb", "good"},
-                                  {"bad\".vka", "carried"}});
+                                  {"bad\".vka", "carried"},
+                                  {"odd%.info", "HeaderInfo"}});
   ConvertWorkflow wf(view);
   Choose(wf, input + "/mixed.zip");
   wf.RunConversion();
-  EXPECT_EQ(Tree(maps), std::vector<std::string>{"good.vka"});
+  // A carried VKA goes into no batch file, so any name the file system holds is moved as it is.
+  EXPECT_EQ(Tree(maps), (std::vector<std::string>{"bad\".vka", "good.vka"}));
+  EXPECT_TRUE(
+      Logged("odd%.info : name holds a character not allowed in file names, left out of "
+             "the map !"));
   EXPECT_TRUE(Logged(
       "des%ert.vkb : map name holds a character not allowed in file names, not converted !"));
   EXPECT_TRUE(
       Logged("a\"b.vkb : map name holds a character not allowed in file names, not converted !"));
-  EXPECT_TRUE(Logged("bad\".vka : name holds a character not allowed in file names, not moved !"));
-  EXPECT_EQ(wf.Failures(), 3);
+  EXPECT_EQ(wf.Failures(), 2);
   ExpectWorkAreaGone();
 }
 
@@ -347,6 +352,19 @@ TEST_F(ConvertTest, WorkAreaIsNeverTakenAsPackageSourceOrTarget) {
                      "folder, nothing converted !"));
   EXPECT_TRUE(platform::FileExists(prog + "/$map$/desert.zip"));
   EXPECT_TRUE(Tree(maps).empty());
+}
+
+TEST_F(ConvertTest, MinimapThatCannotBeShownNeverFailsTheMap) {
+  view.onShowMap = [] { throw Exception("TTarga: image too large (16384 x 16384 pixels)"); };
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(
+      Logged("map image desert_mm.tga can not be shown : TTarga: image too large (16384 x "
+             "16384 pixels) !"));
+  EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_EQ(wf.Failures(), 0);
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
