@@ -6,6 +6,7 @@
 
 #include "WorkflowFixture.h"
 #include "platform/Exceptions.h"
+#include "platform/Volume.h"
 #include "rar_writer.h"
 
 namespace wftest {
@@ -365,6 +366,25 @@ TEST_F(ConvertTest, MinimapThatCannotBeShownNeverFailsTheMap) {
              "16384 pixels) !"));
   EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
   EXPECT_EQ(wf.Failures(), 0);
+}
+
+TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
+  platform::SimulatedVolume nearlyFull;
+  nearlyFull.driveType = platform::DRIVE_FIXED;
+  nearlyFull.free = {1000, -1};
+  platform::SimulateVolume(prog, nearlyFull);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  platform::ClearSimulatedVolumes();
+  EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const std::string& l) {
+    return l.find("error - desert.zip : it unpacks to ") == 0 &&
+           l.find("more than the drive of the work area") != std::string::npos;
+  }));
+  EXPECT_FALSE(Logged("No VKB file"));
+  EXPECT_TRUE(Tree(maps).empty());
+  ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
