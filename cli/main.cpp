@@ -125,6 +125,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varevudov-cli: %s\n", e.what());
     return kUsageError;
   }
+  // The cleanup would delete what lies in the work area: refused before anything runs.
+  std::vector<std::string> chosen = paths;
+  chosen.push_back(state.VKAFolder);
+  for (const std::string& path : chosen) {
+    if (workflow::LiesInWorkArea(path)) {
+      converter.mm("error - " + path +
+                   " lies in the work area of the program folder, nothing converted !");
+      return kUsageError;
+    }
+  }
 
   int failures = 0;
   for (const std::string& path : paths) {

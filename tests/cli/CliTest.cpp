@@ -103,6 +103,9 @@ TEST_F(CliTest, ExitCodes) {
   EXPECT_TRUE(platform::FileExists(maps + "/desert (4p).vka"));
   EXPECT_EQ(Cli({"--target", maps, input + "/notes.txt"}), 1);
   EXPECT_EQ(Cli({"--target", maps, input + "/nothing.zip"}), 1);
+  platform::CreateDir(prog + "/$$$");
+  EXPECT_EQ(Cli({"--target", prog + "/$$$", input + "/desert.zip"}), 2) << "work area as target";
+  EXPECT_TRUE(platform::DirectoryExists(prog + "/$$$"));
 
   platform::DeleteFile(prog + "/archive.exe");
   EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
