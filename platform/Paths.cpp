@@ -174,7 +174,8 @@ std::string FindProgramFile(const std::string& name) {
 FolderListingCache::FolderListingCache(const std::string& root)
     : root_(ForEachComponent(ResolvePath(root), [](const std::string&, const std::string&) {})),
       previous_(g_listingCache) {
-  if (root_.empty()) root_ = ".";
+  // append, not assignment: GCC 12 at -O3 warns falsely (-Wrestrict) on assigning a literal here.
+  if (root_.empty()) root_.append(1, '.');
   g_listingCache = this;
 }
 
