@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScopedOverride.h"
+
 class QFileDialog;
 class QWidget;
 
@@ -43,18 +45,9 @@ class RecordingFileOpenDialog : public FileOpenDialog {
 FileOpenDialog& CurrentFileOpenDialog();
 void SetFileOpenDialog(FileOpenDialog* dialog);  // nullptr: back to Qt's
 
-class ScopedFileOpenDialog {
- public:
-  explicit ScopedFileOpenDialog(FileOpenDialog& dialog) : previous_(&CurrentFileOpenDialog()) {
-    SetFileOpenDialog(&dialog);
-  }
-  ~ScopedFileOpenDialog() { SetFileOpenDialog(previous_); }
-  ScopedFileOpenDialog(const ScopedFileOpenDialog&) = delete;
-  ScopedFileOpenDialog& operator=(const ScopedFileOpenDialog&) = delete;
-
- private:
-  FileOpenDialog* previous_;
-};
+// Installs a file dialog for the lifetime of a scope (tests).
+using ScopedFileOpenDialog =
+    platform::ScopedOverride<FileOpenDialog, CurrentFileOpenDialog, SetFileOpenDialog>;
 
 // "Text|a;b|Text2|c" as Qt name filters ("Text (a b)", "Text2 (c)"); a text without patterns
 // selects everything.

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScopedOverride.h"
+
 namespace platform {
 
 // Button sets, icons and default buttons, numbered as the Windows message box flags.
@@ -78,18 +80,7 @@ Prompter& CurrentPrompter();
 void SetPrompter(Prompter* prompter);  // nullptr: back to the built-in recording one
 
 // Installs a prompter for the lifetime of a scope (tests).
-class ScopedPrompter {
- public:
-  explicit ScopedPrompter(Prompter& prompter) : previous_(&CurrentPrompter()) {
-    SetPrompter(&prompter);
-  }
-  ~ScopedPrompter() { SetPrompter(previous_); }
-  ScopedPrompter(const ScopedPrompter&) = delete;
-  ScopedPrompter& operator=(const ScopedPrompter&) = delete;
-
- private:
-  Prompter* previous_;
-};
+using ScopedPrompter = ScopedOverride<Prompter, CurrentPrompter, SetPrompter>;
 
 // The application's title, the caption of the components' message and input boxes.
 const std::string& ApplicationTitle();

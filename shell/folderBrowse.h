@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ScopedOverride.h"
+
 class QWidget;
 
 enum TBrowseFlag {
@@ -121,18 +123,8 @@ FolderDialog& CurrentFolderDialog();
 void SetFolderDialog(FolderDialog* dialog);  // nullptr: back to Qt's
 
 // Installs a folder dialog for the lifetime of a scope (tests).
-class ScopedFolderDialog {
- public:
-  explicit ScopedFolderDialog(FolderDialog& dialog) : previous_(&CurrentFolderDialog()) {
-    SetFolderDialog(&dialog);
-  }
-  ~ScopedFolderDialog() { SetFolderDialog(previous_); }
-  ScopedFolderDialog(const ScopedFolderDialog&) = delete;
-  ScopedFolderDialog& operator=(const ScopedFolderDialog&) = delete;
-
- private:
-  FolderDialog* previous_;
-};
+using ScopedFolderDialog =
+    platform::ScopedOverride<FolderDialog, CurrentFolderDialog, SetFolderDialog>;
 
 class TBrowseForFolder {
  public:

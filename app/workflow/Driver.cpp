@@ -40,9 +40,9 @@ std::string OneLine(const std::string& text) {
 }  // namespace
 
 std::string ConvertWorkflow::OwnedSelection() const {
-  const std::string chosen = state_.SelectMode == 1   ? state_.MapFilePath
-                             : state_.SelectMode == 2 ? state_.SourceFolder
-                                                      : std::string();
+  const std::string chosen = state_.SelectMode == select_mode::kOneFile  ? state_.MapFilePath
+                             : state_.SelectMode == select_mode::kFolder ? state_.SourceFolder
+                                                                         : std::string();
   for (const std::string& path : {chosen, TargetFolder()})
     if (!path.empty() && LiesInWorkArea(path)) return path;
   return {};
@@ -68,18 +68,18 @@ void ConvertWorkflow::RunConversion() {
   view_.SetControlEnabled(Control::Convert, false);
   view_.SetBusyCursor(true);
   try {
-    if (state_.SelectMode != 0 && !TargetKnown()) {
+    if (state_.SelectMode != select_mode::kNothing && !TargetKnown()) {
       mm("error - no target vka maps folder selected, nothing converted !");
       ++failures_;
-    } else if (state_.SelectMode != 0 && !QuotableInBatch(TargetFolder())) {
+    } else if (state_.SelectMode != select_mode::kNothing && !QuotableInBatch(TargetFolder())) {
       mm("error - target folder " + TargetFolder() + " can not be passed to archive.exe !");
       ++failures_;
     } else if (const std::string owned = OwnedSelection(); !owned.empty()) {
       mm("error - " + owned + " lies in the work area of the program folder, nothing converted !");
       ++failures_;
-    } else if (state_.SelectMode == 1) {
+    } else if (state_.SelectMode == select_mode::kOneFile) {
       if (!Stopping()) ProcessSingleFile();
-    } else if (state_.SelectMode == 2) {
+    } else if (state_.SelectMode == select_mode::kFolder) {
       const std::vector<std::string> names = ListFolder(state_.SourceFolder);
       for (size_t i = 0; i < names.size() && !Stopping(); ++i) {
         const std::string& name = names[i];
@@ -124,16 +124,19 @@ void ConvertWorkflow::ProcessSingleFile() {
     state_.PackageExt = platform::LowerCase(platform::ExtractFileExt(state_.PackageFileName));
     view_.SetBusyCursor(true);
     const std::string& ext = state_.PackageExt;
-    state_.PackageKind = ext == ".zip" ? 1 : ext == ".rar" ? 2 : ext == ".vka" ? 3 : 0;
+    state_.PackageKind = ext == ".zip"   ? package_kind::kZip
+                         : ext == ".rar" ? package_kind::kRar
+                         : ext == ".vka" ? package_kind::kVka
+                                         : package_kind::kNone;
     try {
       // Whatever an earlier, interrupted run or anybody else left under the work-area names
       // must not mix with this package.
-      if (state_.PackageKind != 0) CleanupAll();
-      if (state_.PackageKind != 0 && LiesInWorkArea(state_.MapFilePath))
+      if (state_.PackageKind != package_kind::kNone) CleanupAll();
+      if (state_.PackageKind != package_kind::kNone && LiesInWorkArea(state_.MapFilePath))
         FailPackage("it lies in the work area of the program folder");
-      else if (state_.PackageKind == 1 || state_.PackageKind == 2)
+      else if (state_.PackageKind == package_kind::kZip || state_.PackageKind == package_kind::kRar)
         ProcessZipRarFile();
-      else if (state_.PackageKind == 3)
+      else if (state_.PackageKind == package_kind::kVka)
         ProcessVKAfile();
     } catch (const std::exception& e) {
       FailPackage(e.what());

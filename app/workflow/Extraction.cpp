@@ -43,7 +43,7 @@ bool ConvertWorkflow::ExtractFile() {
   // The package starts with the work area cleared, so this makes a new, real folder.
   if (!platform::CreateDir(work)) throw Exception("the work folder " + work + " could not be made");
   bool result = false;
-  if (state_.PackageKind == 1) {
+  if (state_.PackageKind == package_kind::kZip) {
     mm("Extracting zip file. Please wait...");
     TZip& zip = parts_->Zip1;
     zip.SetShowProgressDialog(false);
@@ -60,7 +60,7 @@ bool ConvertWorkflow::ExtractFile() {
       result = true;
       mm("Done!");
     }
-  } else if (state_.PackageKind == 2) {
+  } else if (state_.PackageKind == package_kind::kRar) {
     TRAR& rar = parts_->RAR1;
     if (!rar.OpenArchiveFile(state_.MapFilePath)) {
       mm("Error - " + state_.MapFilePath + " failed to open");

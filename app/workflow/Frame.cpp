@@ -95,14 +95,14 @@ void ConvertWorkflow::FormShow() {
 void ConvertWorkflow::ResetState() {
   state_.PackageFileName.clear();
   state_.PackageExt.clear();
-  state_.PackageKind = 0;
+  state_.PackageKind = package_kind::kNone;
   state_.VKASourceSubfolder.clear();
   state_.HasFlags = HasFlagSet{};
   state_.VKBFileName.clear();
   state_.MapName.clear();
   state_.VKAFolder.clear();
   state_.SourceFolder.clear();
-  state_.SelectMode = 0;
+  state_.SelectMode = select_mode::kNothing;
   state_.MaxPlayers = 0;
 }
 
@@ -176,7 +176,7 @@ void ConvertWorkflow::TargetCheck() {
 
 void ConvertWorkflow::SelectPackageFile(const std::string& fileName) {
   state_.MapFilePath = platform::Trim(fileName);
-  if (platform::FileExists(state_.MapFilePath)) state_.SelectMode = 1;
+  if (platform::FileExists(state_.MapFilePath)) state_.SelectMode = select_mode::kOneFile;
   view_.SetSelectionCaption("Process File > " + state_.MapFilePath);
   mm("< " + state_.MapFilePath + " > file selected for processing");
   TargetCheck();
@@ -184,7 +184,7 @@ void ConvertWorkflow::SelectPackageFile(const std::string& fileName) {
 
 void ConvertWorkflow::SelectSourceFolder(const std::string& folder) {
   if (!platform::DirectoryExists(folder)) return;
-  state_.SelectMode = 2;
+  state_.SelectMode = select_mode::kFolder;
   state_.SourceFolder = folder;
   view_.SetSelectionCaption("Process all zip & rar files > " + state_.SourceFolder);
   mm("< " + state_.SourceFolder + " > folder selected for processing");
@@ -197,7 +197,7 @@ void ConvertWorkflow::SelectTargetFolder(const std::string& folder) {
     view_.SetTargetCaption(state_.VKAFolder);
     WriteIni();
     // With a package or folder already chosen, everything is there to convert.
-    if (state_.SelectMode != 0 && !running_) {
+    if (state_.SelectMode != select_mode::kNothing && !running_) {
       view_.SetControlEnabled(Control::Convert, true);
       view_.FocusControl(Control::Convert);
       return;
