@@ -1,9 +1,7 @@
 # The conversion workflow bench (see README.md): a package generator, a peak-memory runner and
 # the script that times varevudov-cli against bsdtar + archive.exe.
-add_executable(make-packages ${CMAKE_CURRENT_LIST_DIR}/workflow/MakePackages.cpp
-  ${PROJECT_SOURCE_DIR}/tests/archives/rar_writer.cpp)
-target_include_directories(make-packages PRIVATE ${PROJECT_SOURCE_DIR}/tests/archives)
-target_link_libraries(make-packages PRIVATE LibArchive::LibArchive ZLIB::ZLIB)
+add_executable(make-packages ${CMAKE_CURRENT_LIST_DIR}/workflow/MakePackages.cpp)
+target_link_libraries(make-packages PRIVATE vv_test_fixtures)
 add_executable(peak-memory ${CMAKE_CURRENT_LIST_DIR}/workflow/PeakMemory.cpp)
 set_target_properties(make-packages peak-memory PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})

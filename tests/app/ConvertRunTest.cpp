@@ -34,9 +34,9 @@ std::map<std::string, std::string> DesertPackage(const std::string& info) {
   return {{"desert.vkb", "scenario"},
           {"desert.info", info},
           {"desert.scar", "-- script"},
-          {"Desert.tga", guitest::Tga(8, 8)},
-          {"desert_mm.tga", guitest::Tga(300, 200)},
-          {"desert_map_base.tga", guitest::Tga(4, 4)}};
+          {"Desert.tga", tgatest::SolidTga(8, 8)},
+          {"desert_mm.tga", tgatest::SolidTga(300, 200)},
+          {"desert_map_base.tga", tgatest::SolidTga(4, 4)}};
 }
 
 // Records what the map image window looked like when its image was first painted.

@@ -34,7 +34,7 @@ TEST_F(MainWindowTest, MapWindowOpensBesideTheMainWindowAndScrollsAWideImage) {
   Start();
   form2->resize(400, 300);
   const std::string minimap = work / "desert_mm.tga";
-  vvtest::WriteFile(minimap, guitest::Tga(1024, 40));
+  vvtest::WriteFile(minimap, tgatest::SolidTga(1024, 40));
   form->ShowMapImageWindow("Desert", minimap);
   Settle();
   const QRect main = form->frameGeometry();
@@ -48,7 +48,7 @@ TEST_F(MainWindowTest, MapWindowOpensBesideTheMainWindowAndScrollsAWideImage) {
   EXPECT_GT(form2->ScrollBox()->horizontalScrollBar()->maximum(), 0);
 
   // A later map replaces name and image; a file that cannot be opened is the caller's error.
-  vvtest::WriteFile(minimap, guitest::Tga(64, 32));
+  vvtest::WriteFile(minimap, tgatest::SolidTga(64, 32));
   form->ShowMapImageWindow("north", minimap);
   EXPECT_EQ(form2->Label1->text(), "north");
   EXPECT_EQ(form2->TargaImage1->size(), QSize(64, 32));

@@ -1,8 +1,6 @@
-# The RAR reader (TRAR) and the UnRAR stand-in, on archives the tests write themselves and on the
+# The RAR reader (TRAR) over the UnRAR stand-in, on archives the tests write themselves and on the
 # public corpus when it is present.
 vv_add_test(rar_test
-  ${CMAKE_CURRENT_LIST_DIR}/rar_writer.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/rar_standin_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rar_trar_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rar_corpus_test.cpp
   ${CMAKE_CURRENT_LIST_DIR}/rar_hostile_test.cpp
@@ -17,15 +15,3 @@ target_compile_definitions(rar_test PRIVATE
   VV_FAKE_UNRAR_DIR="${CMAKE_BINARY_DIR}/tests/fake-unrar-v3")
 add_dependencies(rar_test unrar-standin rar_fake_v3)
 
-# libFuzzer target for the stand-in's block-header reader (clang, -DVAREVUDOV_FUZZ=ON). Run by
-# hand, for example: rar_header_fuzzer -max_total_time=600 <corpus folder> <rar test corpus>
-if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  add_executable(rar_header_fuzzer ${CMAKE_CURRENT_LIST_DIR}/rar_fuzz.cpp
-    ${VV_UNRAR_SOURCE_DIR}/RarBlocks.cpp
-    ${VV_UNRAR_SOURCE_DIR}/Conversions.cpp)
-  set_target_properties(rar_header_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
-  target_include_directories(rar_header_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(rar_header_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_options(rar_header_fuzzer PRIVATE -fsanitize=fuzzer,address,undefined)
-  target_link_libraries(rar_header_fuzzer PRIVATE ZLIB::ZLIB)
-endif()

@@ -22,7 +22,7 @@ if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_include_directories(zip_directory_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
   target_link_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(zip_directory_fuzzer PRIVATE vv_zip ZLIB::ZLIB)
+  target_link_libraries(zip_directory_fuzzer PRIVATE vv_zip vv_test_fixtures ZLIB::ZLIB)
 endif()
 
 # A fake unzip library that records the parameter block, under the Windows name in a folder of

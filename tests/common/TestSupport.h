@@ -1,6 +1,7 @@
 #pragma once
-// Helpers shared by the test executables: private temporary folders, byte-exact file access and
-// the locations of the program folder and the public test corpora.
+// Helpers shared by the test executables: private temporary folders, byte-exact file access, the
+// locations of the program folder and the public test corpora, a private program folder with the
+// stand-ins, and programs run as a user runs them.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/Files.h"
 
@@ -55,6 +57,34 @@ inline std::string ProgramDir() {
 inline std::string TestDataDir() {
   return VV_TESTDATA_DIR;
 }
+
+enum class Install { Copy, Link };
+
+// Puts archive.exe (unless withArchiver is false) and the two stand-in libraries from the build's
+// program folder into folder, as copies or as links; what the build lacks is left out.
+void InstallStandins(const std::string& folder, Install how, bool withArchiver = true);
+
+// A folder with the stand-ins made the program's folder for one scope; the current folder is
+// restored afterwards too.
+class ScopedProgramFolder {
+ public:
+  ScopedProgramFolder(const std::string& folder, Install how, bool withArchiver = true);
+  ~ScopedProgramFolder();
+  ScopedProgramFolder(const ScopedProgramFolder&) = delete;
+  ScopedProgramFolder& operator=(const ScopedProgramFolder&) = delete;
+
+ private:
+  std::string previousCurrent_;
+};
+
+// Runs a program with arguments in folder and returns its exit code (-1 when it could not start
+// or did not exit); standard output goes to outputFile when one is given.
+int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
+               const std::string& outputFile = "");
+
+// Every regular file and link under folder (sub: below that part of it), as sorted relative
+// paths; links are not followed.
+std::vector<std::string> Tree(const std::string& folder, const std::string& sub = "");
 
 // Sets an environment variable, or removes it (nullptr), for one scope.
 class ScopedEnv {

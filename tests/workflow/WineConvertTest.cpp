@@ -41,8 +41,7 @@ class WineConvertTest : public WorkflowTest {
     platform::CreateDir(progW);
     platform::CreateDir(mapsW);
     vvtest::WriteFile(progW + "/Archive.exe", vvtest::ReadFile(VV_WINDOWS_ARCHIVER));
-    for (const char* name : {"libUnzDll-standin.so", "libunrar-standin.so"})
-      symlink((vvtest::ProgramDir() + "/" + name).c_str(), (progW + "/" + name).c_str());
+    vvtest::InstallStandins(progW, vvtest::Install::Link, /*withArchiver=*/false);
   }
 
   // A folder run over input in the given program folder; the progress log with the folders

@@ -1,20 +1,19 @@
 #pragma once
 // Shared by the workflow tests: a recording view, a temporary program folder with the real
-// stand-ins beside it, and package builders.
-#include <archive.h>
-#include <archive_entry.h>
+// stand-ins beside it, and the package builders of the common test support.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "SampleMaps.h"
 #include "TestSupport.h"
+#include "VkaWriter.h"
 #include "app/workflow/Workflow.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -22,7 +21,13 @@
 
 namespace wftest {
 
-using Files = std::vector<std::pair<std::string, std::string>>;  // name, content
+using maptest::DesertFiles;
+using vkatest::Container;
+using vkatest::Crc;
+using vvtest::RunProgram;
+using vvtest::Tree;
+using ziptest::Files;
+using ziptest::WriteZip;
 
 class FakeView : public workflow::View {
  public:
@@ -77,23 +82,17 @@ class FakeView : public workflow::View {
 class WorkflowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    oldCurrent_ = platform::CurrentFolder();
     prog = tmp / "prog";
     maps = tmp / "maps";
     input = tmp / "input";
     for (const std::string& dir : {prog, maps, input}) platform::CreateDir(dir);
-    for (const char* name : {"archive.exe", "libUnzDll-standin.so", "libunrar-standin.so"}) {
-      const std::string from = vvtest::ProgramDir() + "/" + name;
-      if (platform::FileExists(from)) symlink(from.c_str(), (prog + "/" + name).c_str());
-    }
-    platform::SetProgramFolder(prog);
+    program_.emplace(prog, vvtest::Install::Link);
     platform::SetCurrentFolder(prog);
     scoped_ = std::make_unique<platform::ScopedPrompter>(prompter);
   }
   void TearDown() override {
     scoped_.reset();
-    platform::SetCurrentFolder(oldCurrent_);
-    platform::SetProgramFolder("");
+    program_.reset();
   }
 
   // The target folder chosen as the user does it, then the package selected.
@@ -106,29 +105,14 @@ class WorkflowTest : public ::testing::Test {
       wf.SelectPackageFile(package);
   }
 
-  // Every regular file under folder, as relative paths.
-  static std::vector<std::string> Tree(const std::string& folder, const std::string& sub = "");
-
   vvtest::TempDir tmp;
   std::string prog, maps, input;
   FakeView view;
   platform::RecordingPrompter prompter;
 
  private:
-  std::string oldCurrent_;
+  std::optional<vvtest::ScopedProgramFolder> program_;
   std::unique_ptr<platform::ScopedPrompter> scoped_;
 };
-
-// A ZIP package written with libarchive.
-void WriteZip(const std::string& path, const Files& files);
-// The files of map "desert": VKB, info with 4 players, scar, loading image and five images.
-Files DesertFiles(const std::string& base = "desert");
-// Runs a program with arguments in folder and returns its exit code.
-int RunProgram(const std::vector<std::string>& argv, const std::string& folder,
-               const std::string& outputFile = "");
-
-// A one-entry VKA container written by hand, for entries the packer would never make.
-std::string Container(const std::string& path, const std::string& data, uint32_t crc);
-uint32_t Crc(const std::string& s);
 
 }  // namespace wftest

@@ -6,11 +6,10 @@
 set(VV_WINE_PREFIX ${CMAKE_CURRENT_BINARY_DIR}/wine-prefix)
 set(VV_WINDOWS_ARCHIVER ${VAREVUDOV_WINDOWS_DIR}/bin/archive.exe)
 
-add_executable(wine_tests WineConvertTest.cpp WorkflowFixture.cpp)
+add_executable(wine_tests WineConvertTest.cpp)
 set_target_properties(wine_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
 target_include_directories(wine_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(wine_tests PRIVATE vv_test_support vv_workflow LibArchive::LibArchive
-  ZLIB::ZLIB)
+target_link_libraries(wine_tests PRIVATE vv_test_support vv_workflow)
 target_compile_definitions(wine_tests PRIVATE
   VV_WINE_PREFIX="${VV_WINE_PREFIX}"
   VV_WINDOWS_ARCHIVER="${VV_WINDOWS_ARCHIVER}"

@@ -1,5 +1,5 @@
 // libFuzzer target for the stand-in's RAR block-header reader: any bytes as a volume file, then
-// every entry it reports walked field by field. Run by hand (see rar.cmake).
+// every entry it reports walked field by field. Run by hand (see CMakeLists.txt).
 #include <sys/mman.h>
 #include <unistd.h>
 

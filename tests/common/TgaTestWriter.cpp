@@ -64,6 +64,15 @@ std::string Tga::Bytes() const {
   return s + id + colorMap + data;
 }
 
+std::string SolidTga(int width, int height, uint8_t r, uint8_t g, uint8_t b) {
+  Tga tga;
+  tga.width = static_cast<uint16_t>(width);
+  tga.height = static_cast<uint16_t>(height);
+  const char pixel[] = {static_cast<char>(b), static_cast<char>(g), static_cast<char>(r)};
+  tga.data = Repeat(std::string(pixel, 3), static_cast<size_t>(width) * height);
+  return tga.Bytes();
+}
+
 std::string Bytes(std::initializer_list<int> values) {
   std::string s;
   for (int v : values) s += char(v);

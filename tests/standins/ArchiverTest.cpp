@@ -1,13 +1,33 @@
 // archive.exe on its own: both command lines, the container checks and the unpack safety.
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include "WorkflowFixture.h"
+#include <utility>
+#include <vector>
 
-namespace wftest {
+#include "TestSupport.h"
+#include "VkaWriter.h"
+
+namespace standintest {
 namespace {
 
-class ArchiverTest : public WorkflowTest {
+using vkatest::Container;
+using vkatest::Crc;
+using vvtest::RunProgram;
+using vvtest::Tree;
+using Files = std::vector<std::pair<std::string, std::string>>;  // relative path, bytes
+
+// A program folder with archive.exe linked in, a target folder and an input folder beside it.
+class ArchiverTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    for (const std::string& dir : {prog, maps, input}) platform::CreateDir(dir);
+    vvtest::InstallStandins(prog, vvtest::Install::Link);
+  }
+
+  vvtest::TempDir tmp;
+  const std::string prog = tmp / "prog", maps = tmp / "maps", input = tmp / "input";
+
   std::string Exe() const { return prog + "/archive.exe"; }
   // A staged tree under prog/$map$ and a script naming its files.
   void Stage(const Files& files, int defcompression = 1) {
@@ -115,4 +135,4 @@ TEST_F(ArchiverTest, DamagedArchivesAreRefused) {
 }
 
 }  // namespace
-}  // namespace wftest
+}  // namespace standintest

@@ -1,14 +1,19 @@
 #pragma once
-// A small ZIP writer for the tests: stored or deflated entries, traditional encryption, chosen
-// host and flags, links, a damaged CRC, data before the archive, hand-set end record fields and
-// a ZIP64 end record.
+// ZIP writers for the tests and benches. BuildZip makes the bytes by hand: stored or deflated
+// entries, traditional encryption, chosen host and flags, links, a damaged CRC, data before the
+// archive, hand-set end record fields and a ZIP64 end record. WriteZip and ZipFileWriter write an
+// ordinary package file through libarchive, as an archiver would.
 #include <zlib.h>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+struct archive;
 
 namespace ziptest {
 
@@ -233,5 +238,37 @@ inline ZipParts BuildZipParts(const std::vector<ZipEntry>& entries, const ZipLay
 inline std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipLayout& layout = {}) {
   return BuildZipParts(entries, layout).Bytes();
 }
+
+using Files = std::vector<std::pair<std::string, std::string>>;  // name, bytes
+
+struct ZipFileOptions {
+  bool store = false;            // no compression
+  std::optional<int64_t> mtime;  // every entry's time stamp; libarchive's default when unset
+};
+
+// A package written entry by entry; an entry's data may come in pieces, so a large one need not
+// be held in memory. Closed by Close() or the destructor.
+class ZipFileWriter {
+ public:
+  explicit ZipFileWriter(const std::string& path, const ZipFileOptions& options = {});
+  ~ZipFileWriter();
+  ZipFileWriter(const ZipFileWriter&) = delete;
+  ZipFileWriter& operator=(const ZipFileWriter&) = delete;
+
+  void AddHeader(const std::string& name, size_t size);
+  void AddData(const std::string& data);
+  void Add(const std::string& name, const std::string& data) {
+    AddHeader(name, data.size());
+    AddData(data);
+  }
+  void Close();
+
+ private:
+  archive* archive_;
+  ZipFileOptions options_;
+};
+
+// A package holding files in the given order.
+void WriteZip(const std::string& path, const Files& files, const ZipFileOptions& options = {});
 
 }  // namespace ziptest

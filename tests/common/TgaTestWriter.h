@@ -27,6 +27,9 @@ struct Tga {
   std::string Bytes() const;
 };
 
+// An uncompressed 24-bit image of one colour, bottom-up rows.
+std::string SolidTga(int width, int height, uint8_t r = 200, uint8_t g = 120, uint8_t b = 40);
+
 // Little helpers for byte strings.
 std::string Bytes(std::initializer_list<int> values);
 std::string Repeat(const std::string& unit, size_t times);
