@@ -29,7 +29,7 @@ struct Item {
   unsigned method = 0x30;    // with packed: RAR 4 method byte
   uint64_t compression = 0;  // with packed: RAR 5 compression information
   std::string linkTarget = "";  // a link to this (RAR 4: as data; RAR 5: redirection)
-  unsigned redirType = 1;  // RAR 5: 1 Unix link, 2 Windows link, 3 junction, 4 hard link, 5 copy
+  unsigned redirType = 1;    // RAR 5: 1 Unix link, 2 Windows link, 3 junction, 4 hard link, 5 copy
   uint32_t highUnpSize = 0;  // RAR 4: large-file header with this high half of the unpacked size
 };
 
