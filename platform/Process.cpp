@@ -128,12 +128,26 @@ bool IsIgnoredBatchLine(const std::string& line) {
          lower.rfind("rem ", 0) == 0 || lower == "rem" || lower.rfind("::", 0) == 0;
 }
 
+// "%%" is the batch language's escape for "%", and our batch writers double every "%" they
+// write. Other uses of "%" (variables, arguments) are not ours: the command interpreter would
+// expand "%name%" and drop a lone "%", but we never write either, so a lone "%" is kept as it
+// stands rather than guessing at an expansion.
+std::string DecodeBatchPercent(const std::string& line) {
+  std::string out;
+  out.reserve(line.size());
+  for (size_t i = 0; i < line.size(); ++i) {
+    out += line[i];
+    if (line[i] == '%' && i + 1 < line.size() && line[i + 1] == '%') ++i;
+  }
+  return out;
+}
+
 // The exit code of the batch run is that of its last command, as the interpreter's.
 int RunBatchLines(const std::vector<std::string>& lines, const std::string& folder,
                   const std::function<void()>& whileWaiting) {
   int exitCode = 0;
   for (const std::string& raw : lines) {
-    std::string line = Trim(raw);
+    std::string line = Trim(DecodeBatchPercent(raw));
     if (IsIgnoredBatchLine(line)) continue;
     if (line[0] == '@') line = Trim(line.substr(1));
     exitCode = RunBatchCommand(line, folder, whileWaiting);
@@ -161,6 +175,16 @@ bool PrepareLaunch(const std::string& program, const std::vector<std::string>& a
   const char* debug = std::getenv("WINEDEBUG");
   if (!debug) environment.emplace_back("WINEDEBUG=-all");
   return true;
+}
+
+std::string EscapeBatchPercent(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    out += c;
+    if (c == '%') out += '%';
+  }
+  return out;
 }
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {

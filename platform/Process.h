@@ -3,8 +3,9 @@
 // ends in ".bat" is run by our own small batch interpreter: it ignores "@echo off", splits each
 // line into arguments by the Windows quoting rules, finds the program in the current folder
 // (case-insensitively; then among the bundled stand-ins, see Paths.h) and runs it with
-// posix_spawn, waiting for it. Nothing in a file name is ever interpreted by a shell. A Windows
-// executable is started through Wine.
+// posix_spawn, waiting for it. "%%" in a batch line stands for "%" (a lone "%" is kept as it
+// is; there is no variable expansion). Nothing in a file name is ever interpreted by a shell. A
+// Windows executable is started through Wine.
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,6 +27,10 @@ inline constexpr int kNotStarted = -1;
 // the result is 0.
 std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
                                   const std::function<void()>& whileWaiting = {});
+
+// Text for a batch-file line with every "%" doubled, so the batch language gives it back as
+// written.
+std::string EscapeBatchPercent(std::string_view text);
 
 // Splits a command line into arguments by the rules of the Windows C runtime (blanks separate,
 // double quotes group, backslashes escape quotes only in front of a quote).

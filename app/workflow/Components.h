@@ -34,7 +34,7 @@ class SearchScope {
 };
 
 // Whether a name from a package may become a file name and a batch-file argument: no character
-// that Windows forbids in file names, no control character and no "%".
+// that Windows forbids in file names and no control character.
 bool NameAllowed(const std::string& name);
 // The staged map's folder, with a trailing separator.
 std::string MapStagingFolder(const ConvertState& s);
@@ -44,6 +44,8 @@ std::vector<std::string> TocFileNames(const ConvertState& s);
 
 // Whether a path may stand between double quotes in a batch line without adding an argument.
 bool QuotableInBatch(const std::string& path);
+// A path as a batch-file argument: in double quotes, each "%" doubled.
+std::string BatchArgument(const std::string& path);
 
 // What one map's pass leaves in the program folder: the scripts and the staging tree.
 inline constexpr const char* kMapWorkNames[] = {kTocFile, kPackBatchFile, kUnpackBatchFile,

@@ -5,6 +5,7 @@
 #include "app/workflow/Components.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "platform/Prompter.h"
 #include "platform/Strings.h"
 #include "platform/TextFile.h"
@@ -224,7 +225,6 @@ bool NameAllowed(const std::string& name) {
       case '|':
       case '?':
       case '*':
-      case '%':
         return false;
       default:
         break;
@@ -234,11 +234,15 @@ bool NameAllowed(const std::string& name) {
 }
 
 bool QuotableInBatch(const std::string& path) {
-  // A backslash right before the closing quote would escape it.
+  // A backslash right before the closing quote would escape it; a "%" is written doubled.
   if (path.empty() || path.back() == '\\') return false;
   for (unsigned char c : path)
-    if (c < 0x20 || c == 0x7F || c == '"' || c == '%') return false;
+    if (c < 0x20 || c == 0x7F || c == '"') return false;
   return true;
+}
+
+std::string BatchArgument(const std::string& path) {
+  return "\"" + platform::EscapeBatchPercent(path) + "\"";
 }
 
 }  // namespace workflow

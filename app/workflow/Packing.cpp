@@ -86,19 +86,17 @@ bool ConvertWorkflow::CreateVKB2VKABatFile() {
   for (int n = 1; Taken(platform::JoinPath(s.VKAFolder, s.MapName + players + ".vka")); ++n)
     s.MapName += "---[ " + std::to_string(n) + " ]";
   s.MapName += players;
-  WriteWorkFile(
-      kPackBatchFile,
-      {"@echo off", "archive.exe -c $tmp$.txt -a \"" +
-                        ArchiverPath(platform::JoinPath(s.VKAFolder, s.MapName + ".vka")) +
-                        "\" -r $map$"});
+  const std::string vka = ArchiverPath(platform::JoinPath(s.VKAFolder, s.MapName + ".vka"));
+  WriteWorkFile(kPackBatchFile,
+                {"@echo off", "archive.exe -c $tmp$.txt -a " + BatchArgument(vka) + " -r $map$"});
   return true;
 }
 
 bool ConvertWorkflow::CreateVKA2VKBBatFile() {
   state_.AppFolder = ProgramFolder();
   WriteWorkFile(platform::JoinPath(state_.AppFolder, kUnpackBatchFile),
-                {"@echo off", "archive.exe -a \"" + ArchiverPath(state_.MapFilePath) + "\" -e \"" +
-                                  ArchiverPath(WorkFolderPath()) + "\""});
+                {"@echo off", "archive.exe -a " + BatchArgument(ArchiverPath(state_.MapFilePath)) +
+                                  " -e " + BatchArgument(ArchiverPath(WorkFolderPath()))});
   return true;
 }
 

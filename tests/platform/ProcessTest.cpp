@@ -57,9 +57,17 @@ class RunCommand : public ::testing::Test {
 TEST_F(RunCommand, BatchFileRunsTheProgramFoundIgnoringCaseWithLiteralArguments) {
   vvtest::WriteFile(dir / "$$$.bat",
                     "@echo off\r\n"
-                    "archive.exe -a \"My Maps & more\\100% $HOME.vka\" -e \"C:\\x y\" plain\r\n");
+                    "archive.exe -a \"My Maps & more\\100%% $HOME.vka\" -e \"C:\\x y\" plain\r\n");
   ASSERT_TRUE(platform::RunCommandLine("$$$.bat", true));
   EXPECT_EQ(Recorded(), "-a\nMy Maps & more\\100% $HOME.vka\n-e\nC:\\x y\nplain\n--\n");
+}
+
+TEST_F(RunCommand, BatchFileReadsDoubledPercentAsOneAndExpandsNothing) {
+  // Pairs are decoded from the left; what is left over (a lone "%", "%name%") stays as written.
+  vvtest::WriteFile(dir / "p.bat", "@echo off\r\narchive.exe %%%% %%% \"%%%%%%\" 5% %PATH%\r\n");
+  ASSERT_TRUE(platform::RunCommandLine("p.bat", true));
+  EXPECT_EQ(Recorded(), "%%\n%%\n%%%\n5%\n%PATH%\n--\n");
+  EXPECT_EQ(platform::EscapeBatchPercent("a%b%%"), "a%%b%%%%");
 }
 
 TEST_F(RunCommand, BatchFileRunsEachCommandInTurn) {

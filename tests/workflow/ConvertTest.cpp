@@ -302,25 +302,55 @@ TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
 }
 
 TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
-  WriteZip(input + "/mixed.zip", {{"des%ert.vkb", "bad"},
+  WriteZip(input + "/mixed.zip", {{"des|ert.vkb", "bad"},
                                   {"a\"b.vkb", "bad"},
                                   {"good.vkb", "good"},
                                   {"bad\".vka", "carried"},
-                                  {"odd%.info", "HeaderInfo"}});
+                                  {"odd?.info", "HeaderInfo"}});
   ConvertWorkflow wf(view);
   Choose(wf, input + "/mixed.zip");
   wf.RunConversion();
   // A carried VKA goes into no batch file, so any name the file system holds is moved as it is.
   EXPECT_EQ(Tree(maps), (std::vector<std::string>{"bad\".vka", "good.vka"}));
   EXPECT_TRUE(
-      Logged("odd%.info : name holds a character not allowed in file names, left out of "
+      Logged("odd?.info : name holds a character not allowed in file names, left out of "
              "the map !"));
   EXPECT_TRUE(Logged(
-      "des%ert.vkb : map name holds a character not allowed in file names, not converted !"));
+      "des|ert.vkb : map name holds a character not allowed in file names, not converted !"));
   EXPECT_TRUE(
       Logged("a\"b.vkb : map name holds a character not allowed in file names, not converted !"));
   EXPECT_EQ(wf.Failures(), 2);
   ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, PercentInFoldersAndNamesGoesThroughBothBatchFiles) {
+  // The program folder, the target folder, the map and the package all hold "%".
+  const std::string program = tmp / "prog 50%";
+  const std::string target = tmp / "maps 100%";
+  platform::CreateDir(program);
+  platform::CreateDir(target);
+  for (const char* name : {"archive.exe", "libUnzDll-standin.so"})
+    symlink((vvtest::ProgramDir() + "/" + name).c_str(), (program + "/" + name).c_str());
+  platform::SetProgramFolder(program);
+  platform::SetCurrentFolder(program);
+  WriteZip(input + "/%TEMP%.zip", DesertFiles("des%ert%%"));
+  ConvertWorkflow wf(view);
+  wf.FormActivate();
+  wf.SelectTargetFolder(target);
+  wf.SelectPackageFile(input + "/%TEMP%.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged("des%ert%% (4p).vka file created successfully"));
+  EXPECT_EQ(Unpacked(target + "/des%ert%% (4p).vka").size(), 9u);
+
+  // Back again through the unpack batch file, from the target folder.
+  ConvertWorkflow back(view);
+  back.FormActivate();
+  back.SelectTargetFolder(target);
+  back.SelectPackageFile(target + "/des%ert%% (4p).vka");
+  back.RunConversion();
+  EXPECT_EQ(vvtest::ReadFile(program + "/Scenarios/MP/des%ert%%/des%ert%%_mm.tga"), "minimap");
+  EXPECT_EQ(wf.Converted() + back.Converted(), 2);
+  EXPECT_EQ(wf.Failures() + back.Failures(), 0);
 }
 
 TEST_F(ConvertTest, LeftoversOfAKilledRunNeitherMixInNorCostThePackage) {

@@ -155,9 +155,27 @@ TEST_F(StepsTest, UnpackBatchFileKeepsBlanksInsideQuotes) {
   ConvertWorkflow wf(view);
   wf.State().MapFilePath = input + "/my maps/desert.vka";
   ASSERT_TRUE(wf.CreateVKA2VKBBatFile());
+  EXPECT_EQ(vvtest::ReadFile(prog + "/$$$1.bat"), "@echo off\r\narchive.exe -a \"" + input +
+                                                      "/my maps/desert.vka\" -e \"" + prog +
+                                                      "/$$$\"\r\n");
+}
+
+TEST_F(StepsTest, BatchFilesDoubleEveryPercent) {
+  // "%%" is the batch language's "%"; a lone one would be dropped or start a variable.
+  ConvertWorkflow wf(view);
+  auto& s = wf.State();
+  s.VKAFolder = tmp / "maps 100%";
+  s.MapName = "50%off%%";
+  s.MaxPlayers = 2;
+  ASSERT_TRUE(wf.CreateVKB2VKABatFile());
+  EXPECT_EQ(vvtest::ReadFile(prog + "/$$$.bat"),
+            "@echo off\r\narchive.exe -c $tmp$.txt -a \"" + tmp.path() +
+                "/maps 100%%/50%%off%%%% (2p).vka\" -r $map$\r\n");
+  s.MapFilePath = input + "/%PATH%/d.vka";
+  ASSERT_TRUE(wf.CreateVKA2VKBBatFile());
   EXPECT_EQ(
       vvtest::ReadFile(prog + "/$$$1.bat"),
-      "@echo off\r\narchive.exe -a \"" + input + "/my maps/desert.vka\" -e \"" + prog + "/$$$\"\r\n");
+      "@echo off\r\narchive.exe -a \"" + input + "/%%PATH%%/d.vka\" -e \"" + prog + "/$$$\"\r\n");
 }
 
 TEST_F(StepsTest, CleanupKeepsWorkFolderCleanupAllRemovesIt) {

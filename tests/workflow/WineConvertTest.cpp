@@ -35,9 +35,9 @@ class WineConvertTest : public WorkflowTest {
     if (!platform::FileExists(std::string(VV_WINE_PREFIX) + "/ready"))
       GTEST_SKIP() << "the test run's Wine prefix " << VV_WINE_PREFIX
                    << " was not made (run the tests through ctest)";
-    // Names with blanks, "$" and a Western accent, as a player's folders may have them.
-    progW = tmp / "prog $w$ \xC3\xA9";
-    mapsW = tmp / "maps $t$ \xC3\xA9";
+    // Names with blanks, "$", "%" and a Western accent, as a player's folders may have them.
+    progW = tmp / "prog $w$ 50% \xC3\xA9";
+    mapsW = tmp / "maps $t$ 100% \xC3\xA9";
     platform::CreateDir(progW);
     platform::CreateDir(mapsW);
     vvtest::WriteFile(progW + "/Archive.exe", vvtest::ReadFile(VV_WINDOWS_ARCHIVER));
@@ -77,7 +77,7 @@ TEST_F(WineConvertTest, ArchivesEqualTheNativeStandInsByteForByte) {
   for (const char* sample : {"desert.zip", "twin-maps.zip", "big-hill.rar"})
     vvtest::WriteFile(input + "/" + sample,
                       vvtest::ReadFile(std::string(VV_SAMPLES_DIR) + "/" + sample));
-  WriteZip(input + "/my $map \xC3\xA9.zip", DesertFiles("big $hill \xC3\xA9"));
+  WriteZip(input + "/my $map \xC3\xA9.zip", DesertFiles("big $hill 9% \xC3\xA9"));
 
   int nativeCount = 0, wineCount = 0;
   const auto nativeLog = Run(prog, maps, nativeCount);
@@ -90,16 +90,16 @@ TEST_F(WineConvertTest, ArchivesEqualTheNativeStandInsByteForByte) {
   for (const std::string& name : made)
     EXPECT_TRUE(vvtest::ReadFile(mapsW + "/" + name) == vvtest::ReadFile(maps + "/" + name))
         << name << " differs";
-  EXPECT_NE(std::find(made.begin(), made.end(), "big $hill \xC3\xA9 (4p).vka"), made.end());
+  EXPECT_NE(std::find(made.begin(), made.end(), "big $hill 9% \xC3\xA9 (4p).vka"), made.end());
 }
 
 TEST_F(WineConvertTest, VkaPackageIsUnpackedThroughWine) {
   WriteZip(input + "/desert.zip", DesertFiles());
   int converted = 0;
   Run(prog, maps, converted, input + "/desert.zip");
-  ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my $desert.vka"));
+  ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my $desert 1%.vka"));
 
-  const auto log = Run(progW, mapsW, converted, input + "/my $desert.vka");
+  const auto log = Run(progW, mapsW, converted, input + "/my $desert 1%.vka");
   EXPECT_EQ(converted, 1);
   EXPECT_NE(std::find(log.begin(), log.end(), "Done!"), log.end());
   // Wherever the unpacked tree is kept, it came out of the archive whole.
