@@ -1,6 +1,7 @@
 // What an extracted package holds: carried VKA files, the VKB file and the map's companions,
 // and the player count from its ".info" file.
 #include <fstream>
+#include <optional>
 
 #include "app/workflow/Components.h"
 #include "platform/Exceptions.h"
@@ -13,11 +14,13 @@ namespace workflow {
 namespace {
 
 // The player count of a "maxplayers" line: the integer after the first "=", blanks and one
-// trailing separator (such as ",") ignored. False when there is no such integer in 0..255.
-bool ParsePlayerCount(const std::string& line, uint8_t& count) {
+// trailing separator (such as ",") ignored. False when there is no such integer in 0..255; then
+// text holds what stood there, unless the line has no "=".
+bool ParsePlayerCount(const std::string& line, uint8_t& count, std::string& text) {
+  text.clear();
   const size_t equals = line.find('=');
   if (equals == std::string::npos) return false;
-  std::string text = platform::Trim(line.substr(equals + 1));
+  text = platform::Trim(line.substr(equals + 1));
   if (!text.empty() && (text.back() < '0' || text.back() > '9')) {
     text.pop_back();
     text = platform::Trim(text);
@@ -145,15 +148,25 @@ uint8_t ConvertWorkflow::ReadInfofile() {
   if (!in) throw EInOutError("cannot open " + path);
   bool inHeader = false;
   uint8_t value = 0;
-  std::string line;
+  std::string line, text;
+  std::optional<std::string> refused;
   while (ReadLine(in, line)) {
     const std::string key = platform::LowerCase(platform::Trim(line).substr(0, 10));
     if (!inHeader) {
       inHeader = key == "headerinfo";
-    } else if (key == "maxplayers" && ParsePlayerCount(line, value) && value != 0) {
-      break;
+    } else if (key == "maxplayers" && line.find('=') != std::string::npos) {
+      if (ParsePlayerCount(line, value, text)) {
+        if (value != 0) break;
+      } else if (!refused) {
+        refused = text;
+      }
     }
   }
+  // A count that cannot be taken (256 would be 0 in the eight bits it is kept in) costs the
+  // archive its player suffix; the user learns why.
+  if (value == 0 && refused)
+    mm(state_.InfoFileName + " : MaxPlayers value '" + *refused +
+       "' is no player count from 1 to 255, the archive gets no player suffix");
   return value;
 }
 

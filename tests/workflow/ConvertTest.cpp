@@ -152,6 +152,80 @@ TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
   ExpectWorkAreaGone();
 }
 
+TEST_F(ConvertTest, InfoFileIsStagedAndItsPlayerCountNamesTheArchive) {
+  // No scar file in any of them; the info file goes into the archive all the same.
+  const struct {
+    std::string info;
+    std::string archive;
+    std::string note;  // a line the log must hold, if any
+  } cases[] = {
+      {"HeaderInfo\r\n{\r\n  MaxPlayers = 3,\r\n}\r\n", "m (3p).vka", ""},
+      {"Version = 2\r\nMaxPlayers = 8,\r\nHeaderInfo\r\n{\r\n  Name = \"m\",\r\n}\r\n", "m.vka",
+       ""},
+      {"HeaderInfo\r\n{\r\n  MaxPlayers = 255,\r\n}\r\n", "m (255p).vka", ""},
+      {"HeaderInfo\r\n{\r\n  MaxPlayers = 256,\r\n}\r\n", "m.vka",
+       "m.info : MaxPlayers value '256' is no player count from 1 to 255, the archive gets no "
+       "player suffix"},
+  };
+  for (const auto& c : cases) {
+    WriteZip(input + "/m.zip", {{"m.vkb", "v"}, {"m.info", c.info}});
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/m.zip");
+    wf.RunConversion();
+    EXPECT_EQ(Tree(maps), std::vector<std::string>{c.archive}) << c.info;
+    EXPECT_TRUE(Logged(c.archive + " file created successfully")) << c.info;
+    EXPECT_TRUE(c.note.empty() || Logged(c.note)) << c.info;
+    EXPECT_EQ(Unpacked(maps + "/" + c.archive),
+              (Files{{"Scenarios/MP/m/m.info", c.info}, {"Scenarios/MP/m/m.vkb", "v"}}));
+    platform::DeleteFile(maps + "/" + c.archive);
+  }
+}
+
+TEST_F(ConvertTest, FolderUnderTheArchiveNameInTheTargetIsKept) {
+  // The new archive takes the next free name; the folder and what it holds stay as they are.
+  const struct {
+    Files package;
+    std::string folder;
+    std::string archive;
+  } cases[] = {
+      {DesertFiles(), "desert (4p).vka", "desert---[ 1 ] (4p).vka"},
+      {{{"plain.vkb", "v"}}, "plain.vka", "plain---[ 1 ].vka"},
+      {{{"mappack.vka", "carried"}}, "mappack.vka", "mappack---[ 1 ].vka"},
+  };
+  for (const auto& c : cases) {
+    WriteZip(input + "/p.zip", c.package);
+    ASSERT_TRUE(platform::CreateDir(maps + "/" + c.folder));
+    vvtest::WriteFile(maps + "/" + c.folder + "/kept", "user's");
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/p.zip");
+    wf.RunConversion();
+    std::vector<std::string> expected = {c.archive, c.folder + "/kept"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Tree(maps), expected) << c.folder;
+    EXPECT_EQ(wf.Converted(), 1) << c.folder;
+    EXPECT_TRUE(workflow::DeleteFolderTree(maps));
+    platform::CreateDir(maps);
+  }
+}
+
+TEST_F(ConvertTest, ZipFromWhichNothingIsExtractedFailsAsNotExtracted) {
+  const Files packages[] = {{}, {{"../desert.vkb", "outside"}}, {{"sub/", ""}}};
+  for (const Files& package : packages) {
+    WriteZip(input + "/p.zip", package);
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/p.zip");
+    wf.RunConversion();
+    const std::string shown = package.empty() ? "(empty)" : package[0].first;
+    EXPECT_TRUE(Logged("error - p.zip : the package could not be extracted !")) << shown;
+    EXPECT_FALSE(Logged("p.zip...No VKB file in the archive file")) << shown;
+    EXPECT_EQ(wf.Failures(), 1) << shown;
+    EXPECT_FALSE(platform::FileExists(tmp / "desert.vkb"));
+    ExpectWorkAreaGone();
+  }
+}
+
 TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
   const std::string pkg = input + "/carried.zip";
   WriteZip(pkg, {{"mappack.vka", "one"}, {"second.vka", "two"}});
