@@ -38,7 +38,14 @@ class Output {
   ~Output();  // an unfinished temporary is removed
   Output(const Output&) = delete;
   Output& operator=(const Output&) = delete;
-  bool CreateTemporaryFor(const std::string& finalPath);
+  // The temporary is finalPath + kPartSuffix, made exclusively and held (locked) by this run
+  // until it is published or removed; it starts with unfinished, the bytes no finished file
+  // begins with. What a killed run left under that name is removed first, but only when it is
+  // recognisably such a leftover: a regular file of ours (no link, one name), that no other run
+  // holds, starting with unfinished. Anything else there is kept and the call fails, with the
+  // reason in why.
+  bool CreateTemporaryFor(const std::string& finalPath, const std::string& unfinished,
+                          std::string& why);
   // A new file in folder; false with exists set when the name is taken (a link included).
   bool CreateIn(const Folder& folder, const std::string& name, bool& exists);
   bool Write(const void* data, size_t size);
@@ -51,9 +58,12 @@ class Output {
 
  private:
   std::unique_ptr<Handle> handle_;
+  std::unique_ptr<Handle> hold_;  // keeps the temporary locked after Close, until Publish
   std::string path_, final_;
   bool temporary_ = false;
 };
+
+inline constexpr char kPartSuffix[] = ".part";
 
 // An open folder that files and folders are made in without following links.
 class Folder {

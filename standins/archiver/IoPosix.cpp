@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,23 +64,91 @@ uint64_t Input::Size() const {
 Output::Output() = default;
 
 Output::~Output() {
-  handle_.reset();
+  // Removed while still held, so no other run takes it for a leftover of its own meanwhile.
   if (temporary_) unlink(path_.c_str());
+  handle_.reset();
+  hold_.reset();
 }
 
-bool Output::CreateTemporaryFor(const std::string& finalPath) {
-  std::string temp = finalPath + ".partXXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
+namespace {
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes temp when it is what a killed run left. True when the name is free now (also when
+// somebody else removed it meanwhile); false, with the reason, when what is there stays.
+bool RemoveLeftover(const std::string& temp, const std::string& finalPath,
+                    const std::string& unfinished, std::string& why) {
+  why = temp + " is in the way and is not ours to remove";
+  // No link is followed, and a pipe planted there does not block the open.
+  const int fd = open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  const Handle held(fd);
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) return false;
+  // A run killed between publishing and removing the temporary left a second name of the
+  // archive: the same file as the final one.
+  struct stat atFinal {};
+  const bool published = lstat(finalPath.c_str(), &atFinal) == 0 && SameFile(st, atFinal);
+  if (st.st_nlink != (published ? 2u : 1u)) return false;
+  // A run that still writes holds the lock for as long as it lives.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    why = temp + " is being written by another run";
+    return false;
+  }
+  if (!published) {
+    std::string head(unfinished.size(), '\0');
+    if (pread(fd, head.data(), head.size(), 0) != static_cast<ssize_t>(head.size()) ||
+        head != unfinished)
+      return false;
+  }
+  // Another run may have removed it while this one waited for the lock; the name then is free
+  // or somebody else's. A file is only removed under its lock, so the name cannot change
+  // between this look and the unlink.
+  struct stat named {};
+  if (lstat(temp.c_str(), &named) != 0) return errno == ENOENT;
+  if (!SameFile(st, named)) return true;
+  if (unlink(temp.c_str()) != 0) return errno == ENOENT;
+  why.clear();
+  return true;
+}
+
+}  // namespace
+
+bool Output::CreateTemporaryFor(const std::string& finalPath, const std::string& unfinished,
+                                std::string& why) {
+  why.clear();
+  const std::string temp = finalPath + kPartSuffix;
+  int fd = -1;
+  for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+    // The user's usual rights for a new file (umask applies), as the archive will be theirs.
+    fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || !RemoveLeftover(temp, finalPath, unfinished, why)))
+      return false;
+  }
+  if (fd < 0) {
+    if (why.empty()) why = temp + " is taken by other runs";
+    return false;
+  }
   handle_ = std::make_unique<Handle>(fd);
   path_ = temp;
   final_ = finalPath;
   temporary_ = true;
-  // mkstemp makes the file private; the archive is the user's, with a new file's usual rights.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
-  return true;
+  // Locked before it is marked: a file that is marked and not held is a leftover. Another run
+  // may hold the lock for a moment while it looks; then it finds no mark and leaves the file.
+  // The lock lives on a second descriptor, so it outlasts Close until Publish.
+  hold_ = std::make_unique<Handle>(dup(fd));
+  bool locked = false;
+  for (int wait = 0; wait < 300 && hold_->fd >= 0 && !locked; ++wait) {
+    locked = flock(hold_->fd, LOCK_EX | LOCK_NB) == 0;
+    if (!locked) usleep(10000);
+  }
+  if (!locked) {
+    why = "cannot lock " + temp;
+    return false;
+  }
+  return Write(unfinished.data(), unfinished.size());
 }
 
 bool Output::CreateIn(const Folder& folder, const std::string& name, bool& exists) {
@@ -114,21 +184,29 @@ bool Output::Close() {
 }
 
 bool Output::Publish() {
-  // link() refuses an existing name, so a file that appeared meanwhile is not replaced either.
-  bool ok = link(path_.c_str(), final_.c_str()) == 0;
-  if (!ok && errno != EEXIST) {
-    // A file system without hard links: rename, after a last look for an existing file.
-    struct stat st;
-    ok = lstat(final_.c_str(), &st) != 0 && rename(path_.c_str(), final_.c_str()) == 0;
+  // Renamed without replacing, so a file that appeared meanwhile under the final name stays.
+  bool ok = renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, final_.c_str(), RENAME_NOREPLACE) == 0;
+  if (!ok && (errno == EINVAL || errno == ENOSYS)) {
+    // A file system that cannot: link() refuses an existing name as well.
+    ok = link(path_.c_str(), final_.c_str()) == 0;
+    if (!ok && errno != EEXIST) {
+      // Nor hard links: rename, after a last look for an existing file.
+      struct stat st;
+      ok = lstat(final_.c_str(), &st) != 0 && rename(path_.c_str(), final_.c_str()) == 0;
+    }
+    unlink(path_.c_str());
+  } else if (!ok) {
+    unlink(path_.c_str());
   }
-  unlink(path_.c_str());
   temporary_ = false;
+  hold_.reset();
   return ok;
 }
 
 void Output::Discard() {
   unlink(path_.c_str());
   temporary_ = false;
+  hold_.reset();
 }
 
 Folder::Folder() = default;

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cwctype>
-#include <random>
 
 #include "Io.h"
 
@@ -154,23 +153,69 @@ Output::~Output() {
   if (temporary_) DeleteFileW(Wide(path_).c_str());
 }
 
-bool Output::CreateTemporaryFor(const std::string& finalPath) {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = finalPath + ".part" + std::to_string(random() % 1000000);
-    HANDLE h = CreateFileW(Wide(temp).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      if (GetLastError() == ERROR_FILE_EXISTS) continue;
-      return false;
-    }
-    handle_ = std::make_unique<Handle>(h);
-    path_ = temp;
-    final_ = finalPath;
-    temporary_ = true;
-    return true;
+namespace {
+
+// Removes temp when it is what a killed run left. True when the name is free now; false, with
+// the reason, when what is there stays.
+bool RemoveLeftover(const std::wstring& temp, const std::string& shown,
+                    const std::string& unfinished, std::string& why) {
+  why = shown + " is in the way and is not ours to remove";
+  // Opened without sharing and without following a link: a run that still writes holds it
+  // the same way, so this open fails while that run lives.
+  HANDLE h = CreateFileW(temp.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION) why = shown + " is being written by another run";
+    return error == ERROR_FILE_NOT_FOUND;
   }
-  return false;
+  const Handle held(h);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes &
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return false;
+  std::string head(unfinished.size(), '\0');
+  DWORD got = 0;
+  if (!ReadFile(h, head.data(), static_cast<DWORD>(head.size()), &got, nullptr) ||
+      got != head.size() || head != unfinished)
+    return false;
+  // Deleted through the handle looked at, so no other file that took the name meanwhile.
+  FILE_DISPOSITION_INFO remove{};
+  remove.DeleteFile = TRUE;
+  if (!SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove)) return false;
+  why.clear();
+  return true;
+}
+
+}  // namespace
+
+bool Output::CreateTemporaryFor(const std::string& finalPath, const std::string& unfinished,
+                                std::string& why) {
+  why.clear();
+  const std::string temp = finalPath + kPartSuffix;
+  const std::wstring wide = Wide(temp);
+  if (wide.empty()) return false;
+  // Not shared with anybody while it is written: that is how another run tells it is held.
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 3 && h == INVALID_HANDLE_VALUE; ++attempt) {
+    h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) break;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) ||
+        !RemoveLeftover(wide, temp, unfinished, why))
+      return false;
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    if (why.empty()) why = temp + " is taken by other runs";
+    return false;
+  }
+  handle_ = std::make_unique<Handle>(h);
+  path_ = temp;
+  final_ = finalPath;
+  temporary_ = true;
+  return Write(unfinished.data(), unfinished.size());
 }
 
 bool Output::CreateIn(const Folder& folder, const std::string& name, bool& exists) {

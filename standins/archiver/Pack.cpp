@@ -151,12 +151,14 @@ int Pack(const std::string& scriptPath, const std::string& output, const std::st
     return 1;
   }
   io::Output out;
-  if (!out.CreateTemporaryFor(output)) {
-    Fail("cannot create " + output);
+  std::string why;
+  // Until the end the header has no table: that marks a file that is still being written.
+  if (!out.CreateTemporaryFor(output, EncodeHeader(0, 0), why)) {
+    Fail("cannot create " + output + (why.empty() ? std::string() : ": " + why));
     return 1;
   }
   script.toc.entries.clear();
-  bool ok = out.Write(EncodeHeader(0, 0).data(), kHeaderSize);
+  bool ok = true;
   uint64_t offset = kHeaderSize;
   std::set<std::string> seen;
   for (const std::string& file : script.files) {

@@ -1,7 +1,13 @@
 // archive.exe on its own: both command lines, the container checks and the unpack safety.
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -97,6 +103,77 @@ TEST_F(ArchiverTest, NeverOverwritesAndLeavesNothingOnFailure) {
   vvtest::WriteFile(input + "/b.vkb", "old");
   EXPECT_EQ(Unpack(maps + "/b.vka", input), 1);
   EXPECT_EQ(vvtest::ReadFile(input + "/b.vkb"), "old");
+}
+
+// How an archive being written begins: the header without its table.
+const std::string kUnfinished = std::string("VVKA\x01\0\0\0", 8) + std::string(24, '\0');
+
+TEST_F(ArchiverTest, LeftoverOfAKilledRunIsRemovedByTheNextRunAndARunningOneIsLeftAlone) {
+  std::string big(24 << 20, '\0');
+  uint32_t x = 1;
+  for (char& c : big) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  Stage({{"m.vkb", big}});
+  const std::string part = maps + "/m.vka.part";
+  auto start = [&] {
+    const std::vector<std::string> argv = {Exe(),           "-c", "$tmp$.txt", "-a",
+                                           maps + "/m.vka", "-r", "$map$"};
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, prog.c_str());
+    pid_t pid = -1;
+    posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  };
+  // Caught while it writes: its temporary has a fixed name and is marked unfinished.
+  const pid_t first = start();
+  ASSERT_GT(first, 0);
+  struct stat st {};
+  for (int i = 0; i < 5000 && !(stat(part.c_str(), &st) == 0 && st.st_size > 32); ++i) usleep(1000);
+  ASSERT_GT(st.st_size, 32) << "the first run wrote nothing";
+  // A second run for the same output neither removes the file being written nor writes.
+  EXPECT_EQ(Pack(maps + "/m.vka"), 1);
+  EXPECT_TRUE(platform::FileExists(part));
+  kill(first, SIGKILL);
+  int status = 0;
+  waitpid(first, &status, 0);
+  ASSERT_FALSE(platform::FileExists(maps + "/m.vka")) << "finished before it was killed";
+  EXPECT_EQ(vvtest::ReadFile(part).substr(0, 32), kUnfinished);
+  // What the killed run left is taken away by the next one.
+  EXPECT_EQ(Pack(maps + "/m.vka"), 0);
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"m.vka"});
+  ASSERT_EQ(Unpack(maps + "/m.vka", tmp / "out"), 0);
+  EXPECT_TRUE(vvtest::ReadFile(tmp / "out/m.vkb") == big);
+}
+
+TEST_F(ArchiverTest, WhatMerelyLooksLikeALeftoverIsKept) {
+  Stage({{"m.vkb", "v"}});
+  const std::string part = maps + "/m.vka.part", victim = tmp / "victim";
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"a file of the user's", [&] { vvtest::WriteFile(part, "notes"); }},
+      {"a link", [&] { symlink(victim.c_str(), part.c_str()); }},
+      {"a second name of another file", [&] { link(victim.c_str(), part.c_str()); }},
+      {"a folder", [&] { platform::CreateDir(part); }},
+      {"a pipe", [&] { mkfifo(part.c_str(), 0644); }},
+  };
+  for (const auto& [what, plant] : cases) {
+    vvtest::WriteFile(victim, kUnfinished + "payload");
+    plant();
+    EXPECT_EQ(Pack(maps + "/m.vka"), 1) << what;
+    struct stat st {};
+    EXPECT_EQ(lstat(part.c_str(), &st), 0) << what;
+    EXPECT_EQ(vvtest::ReadFile(victim), kUnfinished + "payload") << what;
+    EXPECT_FALSE(platform::FileExists(maps + "/m.vka")) << what;
+    std::filesystem::remove_all(maps);
+    platform::CreateDir(maps);
+  }
+  // A marked leftover of a run that is gone is removed.
+  vvtest::WriteFile(part, kUnfinished + "half");
+  EXPECT_EQ(Pack(maps + "/m.vka"), 0);
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"m.vka"});
 }
 
 TEST_F(ArchiverTest, RefusesEntriesThatEscapeTheFolder) {
