@@ -112,6 +112,24 @@ TEST_F(WineConvertTest, VkaPackageIsUnpackedThroughWine) {
   EXPECT_EQ(vvtest::ReadFile(found), "loading image");
 }
 
+TEST_F(WineConvertTest, LeftoverOfAKilledRunIsRemovedAndNothingElse) {
+  // What a killed run leaves begins with the header without its table.
+  const std::string unfinished = std::string("VVKA\x01\0\0\0", 8) + std::string(24, '\0');
+  const std::pair<std::string, int> cases[] = {{unfinished + "half", 1}, {"notes", 0}};
+  WriteZip(input + "/desert.zip", DesertFiles());
+  const std::string part = mapsW + "/desert (4p).vka.part";
+  for (const auto& [content, converted] : cases) {
+    vvtest::WriteFile(part, content);
+    int count = -1;
+    Run(progW, mapsW, count, input + "/desert.zip");
+    EXPECT_EQ(count, converted);
+    EXPECT_EQ(platform::FileExists(part), converted == 0);
+    EXPECT_EQ(platform::FileExists(mapsW + "/desert (4p).vka"), converted == 1);
+    platform::DeleteFile(part);
+    platform::DeleteFile(mapsW + "/desert (4p).vka");
+  }
+}
+
 // archive.exe itself under Wine, with Windows-form paths: it refuses what would leave the
 // folder (including what Windows reads as a drive, a stream or a device) and follows no link.
 TEST_F(WineConvertTest, WindowsUnpackStaysInItsFolder) {
