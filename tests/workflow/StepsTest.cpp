@@ -155,9 +155,9 @@ TEST_F(StepsTest, UnpackBatchFileKeepsBlanksInsideQuotes) {
   ConvertWorkflow wf(view);
   wf.State().MapFilePath = input + "/my maps/desert.vka";
   ASSERT_TRUE(wf.CreateVKA2VKBBatFile());
-  EXPECT_EQ(
-      vvtest::ReadFile(prog + "/$$$1.bat"),
-      "@echo off\r\narchive.exe -a \"" + input + "/my maps/desert.vka\" -e \"" + prog + "/$$$\"\r\n");
+  EXPECT_EQ(vvtest::ReadFile(prog + "/$$$1.bat"), "@echo off\r\narchive.exe -a \"" + input +
+                                                      "/my maps/desert.vka\" -e \"" + prog +
+                                                      "/$$$\"\r\n");
 }
 
 TEST_F(StepsTest, CleanupKeepsWorkFolderCleanupAllRemovesIt) {
