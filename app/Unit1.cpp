@@ -441,9 +441,9 @@ void TForm1::AskStop(bool endProgram) {
   quitAfterRun_ = quitAfterRun_ || endProgram;
 }
 
-void TForm1::DropMimeData(const QMimeData& data) {
+void TForm1::DropMimeData(const QMimeData& mime) {
   if (workflow_.IsRunning()) return;
-  const QList<QUrl> urls = data.urls();
+  const QList<QUrl> urls = mime.urls();
   if (urls.size() > 1) {
     workflow_.mm("dropped " + std::to_string(urls.size()) +
                  " items, drop one package file or one folder - nothing selected !");

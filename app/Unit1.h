@@ -58,7 +58,7 @@ class TForm1 : public QWidget, public workflow::View {
   void SelectVKAFolderClick();
   void ConvertClick();
   // A file or folder dropped on the window: selected as the browse buttons would select it.
-  void DropMimeData(const QMimeData& data);
+  void DropMimeData(const QMimeData& mime);
   // During a run (close button, Exit, Escape): asks whether to stop after the current package;
   // with endProgram the program ends once the stopped run is over.
   void AskStop(bool endProgram);

@@ -1,8 +1,4 @@
 # The desktop program: the two windows, the Qt prompter and file dialog, the banner, main().
-# The windows drive the workflow; without it there is nothing to build here yet.
-if(NOT TARGET vv_workflow)
-  return()
-endif()
 
 # The banner picture is painted and JPEG-encoded at build time by our own small program; the
 # window decodes it with libjpeg when it opens.
@@ -31,11 +27,7 @@ add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(varevudov PRIVATE vv_gui vv_version)
 
 # The program is of no use without the archiver and the stand-in libraries beside it.
-foreach(companion archiver unzdll_standin unrar-standin)
-  if(TARGET ${companion})
-    add_dependencies(varevudov ${companion})
-  endif()
-endforeach()
+add_dependencies(varevudov archiver unzdll_standin unrar-standin)
 
 # scripts/screenshot's driver: the two windows converting a sample under Xvfb, photographed.
 add_executable(varevudov-screenshot EXCLUDE_FROM_ALL

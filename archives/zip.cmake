@@ -9,6 +9,3 @@ target_link_libraries(vv_zip PUBLIC vv_platform)
 
 add_library(vv_zip_widgets STATIC ${CMAKE_CURRENT_LIST_DIR}/ProgressForm.cpp)
 target_link_libraries(vv_zip_widgets PUBLIC vv_zip Qt6::Widgets)
-if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  target_compile_options(vv_zip PRIVATE -fsanitize=fuzzer-no-link)
-endif()

@@ -11,12 +11,10 @@ add_custom_target(workflow_bench
   USES_TERMINAL)
 
 # The same folder run through the main window (offscreen), against varevudov-cli.
-if(TARGET vv_gui)
-  add_executable(gui-folder-run ${CMAKE_CURRENT_LIST_DIR}/workflow/GuiFolderRun.cpp)
-  target_link_libraries(gui-folder-run PRIVATE vv_gui)
-  set_target_properties(gui-folder-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  add_custom_target(gui_bench
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-gui-bench ${CMAKE_BINARY_DIR}
-    DEPENDS make-packages gui-folder-run varevudov-cli archiver unzdll_standin unrar-standin
-    USES_TERMINAL)
-endif()
+add_executable(gui-folder-run ${CMAKE_CURRENT_LIST_DIR}/workflow/GuiFolderRun.cpp)
+target_link_libraries(gui-folder-run PRIVATE vv_gui)
+set_target_properties(gui-folder-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+add_custom_target(gui_bench
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-gui-bench ${CMAKE_BINARY_DIR}
+  DEPENDS make-packages gui-folder-run varevudov-cli archiver unzdll_standin unrar-standin
+  USES_TERMINAL)

@@ -6,10 +6,6 @@
 #   share/doc/varevudov/   copyright, changelog
 # The programs find lib/varevudov relative to their own folder (VAREVUDOV_BUNDLE_FROM_BIN), so
 # a DESTDIR staging tree or a copied prefix runs as it is.
-if(NOT TARGET varevudov OR NOT TARGET varevudov-cli)
-  return()
-endif()
-
 set(VV_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(VV_GENERATED_DIR ${CMAKE_BINARY_DIR}/packaging)
 # The date of this version: metainfo release and package changelog (fixed, so builds repeat).

@@ -158,7 +158,7 @@ TEST_F(MainWindowTest, WaitingForTheArchiverKeepsTheWindowPainted) {
   int paints = 0;
   struct Counter : QObject {
     int& n;
-    explicit Counter(int& n) : n(n) {}
+    explicit Counter(int& count) : n(count) {}
     bool eventFilter(QObject*, QEvent* e) override {
       if (e->type() == QEvent::Paint) ++n;
       return false;

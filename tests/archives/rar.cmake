@@ -14,4 +14,3 @@ set_target_properties(rar_fake_v3 PROPERTIES OUTPUT_NAME unrar
 target_compile_definitions(rar_test PRIVATE
   VV_FAKE_UNRAR_DIR="${CMAKE_BINARY_DIR}/tests/fake-unrar-v3")
 add_dependencies(rar_test unrar-standin rar_fake_v3)
-

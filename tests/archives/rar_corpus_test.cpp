@@ -143,8 +143,8 @@ TEST_P(RarCorpus, ListsAndExtractsAsDocumented) {
   EXPECT_FALSE(Exists(out / "pwned.txt"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, RarCorpus, ::testing::ValuesIn(kCases), [](const auto& info) {
-  std::string name = info.param.file;
+INSTANTIATE_TEST_SUITE_P(Files, RarCorpus, ::testing::ValuesIn(kCases), [](const auto& instance) {
+  std::string name = instance.param.file;
   for (char& ch : name)
     if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
   return name;

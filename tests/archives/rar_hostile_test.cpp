@@ -161,7 +161,9 @@ TEST_P(RarHostile, HandlerRaisingForTheCommentStateStillClosesTheArchive) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, RarHostile, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "RealLibrary" : "Standin"; });
+                         [](const auto& instance) {
+                           return instance.param ? "RealLibrary" : "Standin";
+                         });
 
 }  // namespace
 }  // namespace rartest

@@ -310,7 +310,7 @@ TEST_P(TRARTest, EntryWithoutABareNameIsSkippedAndExtractionGoesOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TRARTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
+                         [](const auto& instance) { return instance.param ? "Rar5" : "Rar4"; });
 
 // The program folder's rules alone, also where the system has the real library.
 class TRARLibrary : public ::testing::Test {

@@ -12,18 +12,12 @@ add_dependencies(zip_tests unzdll_standin)
 set(VV_ZIP_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/tests/zip-fuzz-seeds)
 target_compile_definitions(zip_tests PRIVATE VV_ZIP_FUZZ_SEEDS="${VV_ZIP_FUZZ_SEEDS}")
 
-# libFuzzer target for the directory reader (clang, -DVAREVUDOV_FUZZ=ON). Run by hand:
+# libFuzzer target for the directory reader (-DVAREVUDOV_FUZZ=ON). Run by hand:
 #   zip_directory_fuzzer -max_total_time=600 <corpus> <build>/tests/zip-fuzz-seeds
-if(VAREVUDOV_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  add_executable(zip_directory_fuzzer
-    ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz_main.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz.cpp)
-  set_target_properties(zip_directory_fuzzer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
-  target_include_directories(zip_directory_fuzzer PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_options(zip_directory_fuzzer PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(zip_directory_fuzzer PRIVATE vv_zip vv_test_fixtures ZLIB::ZLIB)
-endif()
+vv_add_fuzzer(zip_directory_fuzzer
+  ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz_main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/zip_fuzz.cpp
+  INSTRUMENT vv_zip LIBS vv_test_fixtures)
 
 # A fake unzip library that records the parameter block, under the Windows name in a folder of
 # its own (reached through DllDirectory).

@@ -51,7 +51,7 @@ fi
 # an instrumented build.
 run() {
   "${as_user[@]}" env -i PATH=/usr/bin:/bin HOME="$home" ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} \
-    ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} "$@"
+    ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} "$@"
 }
 
 [ "$(run "$bin/varevudov-cli" --version)" = "varevudov-cli $version" ] || fail "varevudov-cli --version"

@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         Choice{"InstalledReadOnly", true, false, "/xdg", "/xdg/varevudov", "LIB"},
         // Installed into a prefix the user may write to: still nothing beside the executables.
         Choice{"InstalledWritable", true, true, "", "/home/ann/.local/share/varevudov", "LIB"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // A user's own folder apart from the installed stand-ins.
 class UserFolder : public ::testing::Test {

@@ -421,7 +421,7 @@ TEST_P(StandinTest, DamagedArchivesAlwaysEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StandinTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Rar5" : "Rar4"; });
+                         [](const auto& instance) { return instance.param ? "Rar5" : "Rar4"; });
 
 // Where the real library is the reference: the same answers from the stand-in and, when the
 // system has it, from the real library itself.
@@ -587,7 +587,7 @@ TEST_P(BothLibraries, OldDataCallbackAnsweringZeroCancels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Libraries, BothLibraries, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Real" : "Standin"; });
+                         [](const auto& instance) { return instance.param ? "Real" : "Standin"; });
 
 TEST(StandinVolumes, OldNumberingAndTheDllVersion) {
   UnrarApi api(StandinPath());

@@ -14,11 +14,10 @@ target_compile_definitions(wine_tests PRIVATE
   VV_WINE_PREFIX="${VV_WINE_PREFIX}"
   VV_WINDOWS_ARCHIVER="${VV_WINDOWS_ARCHIVER}"
   VV_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
-foreach(dependency archiver archiver_windows varevudov-cli unzdll_standin unrar-standin)
-  if(TARGET ${dependency})
-    add_dependencies(wine_tests ${dependency})
-  endif()
-endforeach()
+add_dependencies(wine_tests archiver varevudov-cli unzdll_standin unrar-standin)
+if(VV_WINDOWS_ARCHIVER_BUILT)
+  add_dependencies(wine_tests archiver_windows)
+endif()
 gtest_discover_tests(wine_tests DISCOVERY_TIMEOUT 60
   PROPERTIES FIXTURES_REQUIRED wine_prefix RESOURCE_LOCK wine_prefix)
 
