@@ -7,8 +7,6 @@
 #include <iterator>
 #include <type_traits>
 
-#include <sys/stat.h>
-
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -102,10 +100,11 @@ bool WritesThroughForeignEntry(const std::string& folder, const std::string& nam
   std::string path = folder;
   for (size_t i = 0; i < parts.size(); ++i) {
     path += parts[i];
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;  // nothing there, so nothing below it
+    const platform::EntryType type = platform::EntryTypeOf(path);
+    if (type == platform::EntryType::None) return false;  // nothing there, so nothing below it
     const bool last = i + 1 == parts.size();
-    if (!last || folderEntry ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) return true;
+    if (type != (!last || folderEntry ? platform::EntryType::Folder : platform::EntryType::File))
+      return true;
     path += platform::kPathDelim;
   }
   return false;
