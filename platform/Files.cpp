@@ -11,7 +11,6 @@
 
 #include "platform/Paths.h"
 #include "platform/Strings.h"
-#include "platform/UniqueFd.h"
 
 namespace platform {
 namespace {
@@ -305,34 +304,25 @@ EntryType EntryTypeOf(const std::string& exactPath) {
   return EntryType::Other;
 }
 
-ReadOnlyFile::~ReadOnlyFile() {
-  Close();
-}
-
 bool ReadOnlyFile::Open(const std::string& path) {
   Close();
-  fd_ = open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  return fd_ >= 0;
-}
-
-void ReadOnlyFile::Close() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  fd_.reset(open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  return fd_.valid();
 }
 
 int64_t ReadOnlyFile::Size() const {
-  const off_t end = lseek(fd_, 0, SEEK_END);
+  const off_t end = lseek(fd_.get(), 0, SEEK_END);
   return end < 0 ? -1 : static_cast<int64_t>(end);
 }
 
 bool ReadOnlyFile::Seek(int64_t position) {
-  return position >= 0 && lseek(fd_, static_cast<off_t>(position), SEEK_SET) == position;
+  return position >= 0 && lseek(fd_.get(), static_cast<off_t>(position), SEEK_SET) == position;
 }
 
 size_t ReadOnlyFile::Read(void* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
-    const ssize_t n = read(fd_, static_cast<char*>(buffer) + done, count - done);
+    const ssize_t n = read(fd_.get(), static_cast<char*>(buffer) + done, count - done);
     if (n <= 0) break;
     done += static_cast<size_t>(n);
   }

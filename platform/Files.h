@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 
 bool FileExists(const std::string& path);       // a regular file (after following links)
@@ -49,14 +51,9 @@ EntryType EntryTypeOf(const std::string& exactPath);
 // A file opened for reading, with random access; closed when it goes.
 class ReadOnlyFile {
  public:
-  ReadOnlyFile() = default;
-  ~ReadOnlyFile();
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
   // Opens path (closing what was open); false with errno set when it cannot be opened.
   bool Open(const std::string& path);
-  void Close();
+  void Close() { fd_.reset(); }
   int64_t Size() const;  // -1 when not open or unknown
   bool Seek(int64_t position);
   // Reads up to count bytes from the current position; the number read, short only at the end
@@ -64,7 +61,7 @@ class ReadOnlyFile {
   size_t Read(void* buffer, size_t count);
 
  private:
-  int fd_ = -1;  // the system's handle
+  UniqueFd fd_;
 };
 
 }  // namespace platform
