@@ -7,13 +7,12 @@
 #include <iterator>
 #include <type_traits>
 
-#include <sys/stat.h>
-
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/Strings.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -102,10 +101,11 @@ bool WritesThroughForeignEntry(const std::string& folder, const std::string& nam
   std::string path = folder;
   for (size_t i = 0; i < parts.size(); ++i) {
     path += parts[i];
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return false;  // nothing there, so nothing below it
+    const platform::EntryType type = platform::EntryTypeOf(path);
+    if (type == platform::EntryType::None) return false;  // nothing there, so nothing below it
     const bool last = i + 1 == parts.size();
-    if (!last || folderEntry ? !S_ISDIR(st.st_mode) : !S_ISREG(st.st_mode)) return true;
+    if (type != (!last || folderEntry ? platform::EntryType::Folder : platform::EntryType::File))
+      return true;
     path += platform::kPathDelim;
   }
   return false;
@@ -128,22 +128,7 @@ std::string WideToUtf8(const std::wstring& wide) {
           wide[i + 1] < 0xE000)
         c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
     }
-    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = '?';
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    platform::AppendUtf8(out, c, '?');
   }
   return out;
 }

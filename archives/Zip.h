@@ -14,6 +14,10 @@
 #include "archives/UnzipParams.h"
 #include "platform/Exceptions.h"
 
+namespace platform {
+class ReadOnlyFile;
+}
+
 class ZipException : public Exception {
  public:
   using Exception::Exception;
@@ -137,8 +141,6 @@ class TZip {
   static int32_t VV_STDCALL UnzipCallback(UnzipCallbackInfo* info);
 
  private:
-  class ArchiveFile;
-
   // Where the central directory ends and what it holds; size and offset -1 when the 32-bit end
   // record gives them.
   struct CentralDirectoryPlace {
@@ -149,10 +151,10 @@ class TZip {
   };
 
   void ReadDirectory();
-  void OpenOrRaise(ArchiveFile& file);
-  int64_t FindEndOfCentralDir(ArchiveFile& file);
-  void ReadZip64End(ArchiveFile& file, CentralDirectoryPlace& place);
-  bool ReadCentralDirectory(ArchiveFile& file, const CentralDirectoryPlace& place);
+  void OpenOrRaise(platform::ReadOnlyFile& file);
+  int64_t FindEndOfCentralDir(platform::ReadOnlyFile& file);
+  void ReadZip64End(platform::ReadOnlyFile& file, CentralDirectoryPlace& place);
+  bool ReadCentralDirectory(platform::ReadOnlyFile& file, const CentralDirectoryPlace& place);
   void HandleCallback(UnzipCallbackInfo& info);
   void HandlePasswordRequest(UnzipCallbackInfo& info);
   void HandleCrcError(UnzipCallbackInfo& info);

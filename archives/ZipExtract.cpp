@@ -1,9 +1,6 @@
 // The extraction side of TZip: building the unzip library's parameter block, running the library
 // and answering its callbacks (events, progress window, password, CRC and overwrite questions).
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -28,10 +25,8 @@ int Ask(const std::string& text, uint32_t flags) {
 
 // The running program's file name, for the trace file beside it.
 std::string ProgramFileName() {
-  char buffer[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  return n > 0 ? platform::ExtractFileName(std::string(buffer, static_cast<size_t>(n)))
-               : std::string("varevudov");
+  const std::string executable = platform::ExecutablePath();
+  return executable.empty() ? std::string("varevudov") : platform::ExtractFileName(executable);
 }
 
 std::string TextOf(const UnzipCallbackInfo& info) {

@@ -8,16 +8,14 @@
 // SIGINT or SIGTERM stops the run before its next package or map (a running archive.exe finishes
 // its map first, so no VKA file is left half written), empties the work area and exits with 130 or
 // 143.
-#include <langinfo.h>
-#include <signal.h>
-
-#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "ConsoleView.h"
 #include "app/workflow/Workflow.h"
+#include "platform/Console.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -49,15 +47,7 @@ bool IsPackage(const std::string& path) {
   return ext == ".zip" || ext == ".rar" || ext == ".vka";
 }
 
-// File names in packages are UTF-8. A library that makes its names through the locale (a real
-// UnRAR library, where installed) needs a UTF-8 one, as the desktop program gets from Qt: the
-// caller's own if it is UTF-8, else C.UTF-8.
-void UseUtf8Names() {
-  std::setlocale(LC_CTYPE, "");
-  if (std::string(nl_langinfo(CODESET)) != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
-}
-
-volatile sig_atomic_t g_signal = 0;
+volatile std::sig_atomic_t g_signal = 0;
 workflow::ConvertWorkflow* g_converter = nullptr;
 
 void OnStopSignal(int signal) {
@@ -65,22 +55,10 @@ void OnStopSignal(int signal) {
   if (g_converter) g_converter->RequestStop();
 }
 
-// A stop signal asks the workflow to stop instead of killing the program in the middle of a
-// package. archive.exe runs in a process group of its own, so a terminal's Ctrl+C does not reach
-// it: the map it is packing is finished, then the run ends.
-void CatchStopSignals() {
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;  // a read in the middle of an extraction goes on
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  UseUtf8Names();
+  platform::UseUtf8Locale();
   std::string target;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
@@ -107,7 +85,10 @@ int main(int argc, char** argv) {
   platform::ScopedPrompter usePrompter(prompter);
   workflow::ConvertWorkflow converter(view);
   g_converter = &converter;
-  CatchStopSignals();
+  // A stop signal asks the workflow to stop instead of killing the program in the middle of a
+  // package. archive.exe runs in a process group of its own, so a terminal's Ctrl+C does not
+  // reach it: the map it is packing is finished, then the run ends.
+  platform::CatchStopSignals(OnStopSignal);
   workflow::ConvertState& state = converter.State();
   try {
     if (!converter.FormActivate()) return kUsageError;

@@ -28,20 +28,6 @@ bool StatResolved(const std::string& path, struct stat& st) {
   return !path.empty() && stat(ResolvePath(path).c_str(), &st) == 0;
 }
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 bool WriteAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = write(fd, data, size);
@@ -58,11 +44,12 @@ bool WriteAll(int fd, const char* data, size_t size) {
 // Copies a regular file to a destination that must not exist yet (O_EXCL), keeping its
 // modification time. A partial copy is removed again.
 bool CopyNewFile(const std::string& source, const std::string& destination) {
-  Fd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return false;
   struct stat st;
   if (fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  Fd out(open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+  UniqueFd out(
+      open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
   if (out.get() < 0) return false;
   static constexpr size_t kBufferSize = 1 << 16;
   std::string buffer(kBufferSize, '\0');
@@ -114,7 +101,7 @@ bool EmptyFolderAt(int dirFd) {
   return ForEachEntryAt(dirFd, [dirFd](const std::string& name, const struct stat& st) {
     bool ok = true;
     if (S_ISDIR(st.st_mode)) {
-      Fd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      UniqueFd child(openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       if (child.get() < 0 || !EmptyFolderAt(child.get())) ok = false;
       if (unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0) ok = false;
     } else if (unlinkat(dirFd, name.c_str(), 0) != 0) {
@@ -158,7 +145,8 @@ bool MergeFolderAt(int sourceFd, const std::string& source, const std::string& d
     const std::string from = JoinPath(source, name);
     const std::string to = EntryIn(destination, name);
     if (S_ISDIR(entry.st_mode)) {
-      Fd child(openat(sourceFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      UniqueFd child(
+          openat(sourceFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
       return child.get() >= 0 && MergeFolderAt(child.get(), from, to);
     }
     if (!S_ISREG(entry.st_mode)) return false;
@@ -229,7 +217,7 @@ bool DeleteTree(const std::string& path) {
   if (lstat(resolved.c_str(), &st) != 0) return false;
   if (!S_ISDIR(st.st_mode)) return unlink(resolved.c_str()) == 0;
   {
-    Fd dir(open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    UniqueFd dir(open(resolved.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (dir.get() < 0) return false;
     EmptyFolderAt(dir.get());
   }
@@ -251,7 +239,7 @@ bool RemoveAnyEntry(const std::string& path) {
 
 bool MergeTree(const std::string& source, const std::string& destination) {
   if (source.empty() || destination.empty()) return false;
-  Fd dir(open(ResolvePath(source).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  UniqueFd dir(open(ResolvePath(source).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   if (dir.get() < 0) return false;
   return MergeFolderAt(dir.get(), ResolvePath(source),
                        ResolvePath(ExcludeTrailingPathDelimiter(destination)));
@@ -296,10 +284,49 @@ std::time_t LocalDosToUnixTime(uint32_t dos) {
 }
 
 bool IsDosExecutable(const std::string& path) {
-  Fd fd(open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return false;
   char magic[2] = {0, 0};
   return read(fd.get(), magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+bool WriteNewFile(const std::string& path, const std::string& contents) {
+  UniqueFd fd(open(ResolvePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  const bool written = fd.valid() && WriteAll(fd.get(), contents.data(), contents.size());
+  return fd.close() && written;
+}
+
+EntryType EntryTypeOf(const std::string& exactPath) {
+  struct stat st;
+  if (lstat(exactPath.c_str(), &st) != 0) return EntryType::None;
+  if (S_ISREG(st.st_mode)) return EntryType::File;
+  if (S_ISDIR(st.st_mode)) return EntryType::Folder;
+  return EntryType::Other;
+}
+
+bool ReadOnlyFile::Open(const std::string& path) {
+  Close();
+  fd_.reset(open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC));
+  return fd_.valid();
+}
+
+int64_t ReadOnlyFile::Size() const {
+  const off_t end = lseek(fd_.get(), 0, SEEK_END);
+  return end < 0 ? -1 : static_cast<int64_t>(end);
+}
+
+bool ReadOnlyFile::Seek(int64_t position) {
+  return position >= 0 && lseek(fd_.get(), static_cast<off_t>(position), SEEK_SET) == position;
+}
+
+size_t ReadOnlyFile::Read(void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t n = read(fd_.get(), static_cast<char*>(buffer) + done, count - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/UniqueFd.h"
+
 namespace platform {
 
 bool FileExists(const std::string& path);       // a regular file (after following links)
@@ -36,5 +38,30 @@ std::time_t LocalDosToUnixTime(uint32_t dos);
 
 // Whether the file starts with the "MZ" header of a DOS/Windows executable.
 bool IsDosExecutable(const std::string& path);
+
+// Creates a file that must not exist yet with the given contents; false when something stands
+// under the name already (nothing is overwritten) or it cannot be written.
+bool WriteNewFile(const std::string& path, const std::string& contents);
+
+// What stands under exactly this name: no case-insensitive lookup, and a symbolic link is not
+// followed (it counts as Other). None when nothing is there or it cannot be looked at.
+enum class EntryType { None, File, Folder, Other };
+EntryType EntryTypeOf(const std::string& exactPath);
+
+// A file opened for reading, with random access; closed when it goes.
+class ReadOnlyFile {
+ public:
+  // Opens path (closing what was open); false with errno set when it cannot be opened.
+  bool Open(const std::string& path);
+  void Close() { fd_.reset(); }
+  int64_t Size() const;  // -1 when not open or unknown
+  bool Seek(int64_t position);
+  // Reads up to count bytes from the current position; the number read, short only at the end
+  // of the file or on an error.
+  size_t Read(void* buffer, size_t count);
+
+ private:
+  UniqueFd fd_;
+};
 
 }  // namespace platform

@@ -112,12 +112,17 @@ std::string ForEachComponent(const std::string& path, Visit visit) {
 
 }  // namespace
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
   std::string buffer(PATH_MAX, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (n <= 0) return CurrentFolder();
+  const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (n <= 0) return std::string();
   buffer.resize(static_cast<size_t>(n));
-  return ExtractFileDir(buffer);
+  return buffer;
+}
+
+std::string ExecutableFolder() {
+  const std::string executable = ExecutablePath();
+  return executable.empty() ? CurrentFolder() : ExtractFileDir(executable);
 }
 
 ProgramFolders ChooseProgramFolders(const std::string& executableFolder, bool writable,

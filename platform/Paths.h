@@ -33,6 +33,7 @@ std::string ProgramFolder();
 std::string BundledFolder();
 bool ProgramFolderIsPerUser();
 std::string ExecutableFolder();
+std::string ExecutablePath();  // the running program's file; empty when the system cannot say
 void SetProgramFolder(const std::string& folder);  // empty: back to the chosen folders
 void SetProgramFolders(const ProgramFolders& folders);
 

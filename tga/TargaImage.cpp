@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/Exceptions.h"
+#include "platform/LittleEndian.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 
@@ -28,7 +29,7 @@ bool WriteBitmap32(QIODevice& out, const QImage& image) {
   const uint32_t imageBytes = width * height * 4, offset = 14 + 40;
   QByteArray header;
   const auto put = [&header](uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) header.append(char(value >> (8 * i)));
+    platform::AppendLe(header, value, bytes);
   };
   header.append("BM", 2);
   put(offset + imageBytes, 4);
@@ -167,7 +168,8 @@ void TTarga::WriteClipboardBlock(uint16_t& format, QByteArray& data, uint32_t& p
   WriteTarga(buffer);
   const QByteArray& tga = buffer.data();
   const auto size = uint32_t(tga.size());
-  const char prefix[4] = {char(size), char(size >> 8), char(size >> 16), char(size >> 24)};
+  char prefix[4];
+  platform::PutLe32(prefix, size);
   format = kClipboardFormat;
   data = QByteArray(prefix, 4) + tga;
   palette = 0;

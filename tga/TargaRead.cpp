@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "platform/Exceptions.h"
+#include "platform/LittleEndian.h"
+#include "platform/Memory.h"
 #include "tga/TargaImage.h"
 
 namespace {
@@ -242,10 +240,6 @@ void DecodeRows(Input& in, bool rle, const Pixel& px, const Target& t) {
     DecodeRawRows(in, px, t);
 }
 
-inline uint16_t Le16(const uint8_t* p) {
-  return uint16_t(p[0] | p[1] << 8);
-}
-
 TTargaPaletteEntry FromBgr(uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
   TTargaPaletteEntry e;
   e.Blue = b;
@@ -263,20 +257,11 @@ TTargaPaletteEntry FromBgr(uint8_t b, uint8_t g, uint8_t r, uint8_t a) {
 QImage AllocateBitmap(int width, int height) {
   if (width == 0 || height == 0) return QImage();
   if (int64_t(width) * height * 4 > TTarga::kMaxBitmapBytes) RefuseSize(width, height);
-#if defined(__linux__)
   // Large bitmaps on huge pages: a 4096 x 4096 image otherwise costs 16384 page faults, a good
   // part of its decoding time.
-  const size_t bytes = size_t(width) * size_t(height) * 4;
-  constexpr size_t kHugePage = size_t{2} << 20;
-  if (bytes >= 2 * kHugePage) {
-    const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    if (void* memory = std::aligned_alloc(kHugePage, rounded)) {
-      madvise(memory, rounded, MADV_HUGEPAGE);
-      return QImage(static_cast<uchar*>(memory), width, height, qsizetype(width) * 4,
-                    QImage::Format_RGB32, std::free, memory);
-    }
-  }
-#endif
+  if (void* memory = platform::AllocateOnHugePages(size_t(width) * size_t(height) * 4))
+    return QImage(static_cast<uchar*>(memory), width, height, qsizetype(width) * 4,
+                  QImage::Format_RGB32, std::free, memory);
   QImage image(width, height, QImage::Format_RGB32);
   if (image.isNull())
     throw Exception("TTarga: not enough memory for an image of " + std::to_string(width) + " x " +
@@ -296,8 +281,8 @@ void TTarga::ReadTarga(QIODevice& stream) {
   std::memcpy(h, in.Data(), got);
   in.Consume(18);
 
-  const uint16_t width = Le16(h + 12);
-  const uint16_t height = Le16(h + 14);
+  const uint16_t width = platform::GetLe16(h + 12);
+  const uint16_t height = platform::GetLe16(h + 14);
   if (left >= 0 && int64_t(width) * height > 128 * std::max<int64_t>(left - 18, 0))
     RefuseSize(width, height);
   // Allocate first: an image we cannot hold leaves the graphic as it was.
@@ -307,11 +292,11 @@ void TTarga::ReadTarga(QIODevice& stream) {
   idLength_ = h[0];
   colorMapType_ = h[1];
   imageType_ = h[2];
-  cMapStart_ = Le16(h + 3);
-  cMapLength_ = Le16(h + 5);
+  cMapStart_ = platform::GetLe16(h + 3);
+  cMapLength_ = platform::GetLe16(h + 5);
   cMapDepth_ = h[7];
-  xOrigin_ = Le16(h + 8);
-  yOrigin_ = Le16(h + 10);
+  xOrigin_ = platform::GetLe16(h + 8);
+  yOrigin_ = platform::GetLe16(h + 10);
   width_ = width;
   height_ = height;
   pixelDepth_ = h[16];
@@ -332,7 +317,7 @@ void TTarga::ReadTarga(QIODevice& stream) {
       if (in.Ensure(entryBytes) < entryBytes) break;
       const uint8_t* p = in.Data();
       if (cMapDepth_ == 15 || cMapDepth_ == 16) {
-        const uint16_t v = Le16(p);
+        const uint16_t v = platform::GetLe16(p);
         palette_[k] = FromBgr(uint8_t((v & 0x1F) << 3), uint8_t(((v >> 5) & 0x1F) << 3),
                               uint8_t(((v >> 10) & 0x1F) << 3), 0);
       } else if (cMapDepth_ == 24) {

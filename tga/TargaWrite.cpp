@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Exceptions.h"
+#include "platform/LittleEndian.h"
 #include "tga/TargaImage.h"
 
 namespace {
@@ -57,11 +58,6 @@ size_t EncodeRleRow(const uint32_t* row, size_t width, uint8_t* out) {
   return size_t(out - start);
 }
 
-void Put16(uint8_t* p, size_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-
 void WriteAll(QIODevice& stream, const void* data, size_t size) {
   if (size > 0 && stream.write(static_cast<const char*>(data), qint64(size)) != qint64(size))
     throw EInOutError("Stream write error");
@@ -73,8 +69,8 @@ void WriteHeader(QIODevice& stream, uint8_t imageType, int width, int height, ui
                     std::to_string(height) + " pixels)");
   uint8_t h[18] = {};
   h[2] = imageType;
-  Put16(h + 12, size_t(width));
-  Put16(h + 14, size_t(height));
+  platform::PutLe16(h + 12, uint16_t(width));
+  platform::PutLe16(h + 14, uint16_t(height));
   h[16] = depth;
   WriteAll(stream, h, sizeof h);
 }
@@ -125,7 +121,8 @@ void TTarga::WriteUncompressed(QIODevice& stream) {
     if (bytes == 2) {
       for (int x = 0; x < width; ++x, out += 2) {
         const uint32_t p = src[x];
-        Put16(out, ((p & 0xFF) >> 3) | ((p >> 11) & 0x1F) << 5 | ((p >> 19) & 0x1F) << 10);
+        platform::PutLe16(
+            out, uint16_t(((p & 0xFF) >> 3) | ((p >> 11) & 0x1F) << 5 | ((p >> 19) & 0x1F) << 10));
       }
     } else if (bytes == 3) {
       for (int x = 0; x < width; ++x) out = PutPixel(out, src[x]);

@@ -8,17 +8,12 @@
 
 #include "Io.h"
 #include "VkaFormat.h"
+#include "platform/LittleEndian.h"
 
 namespace vka {
 namespace {
 
 inline constexpr uint64_t kMaxTableBytes = 64ull << 20;
-
-uint64_t Le(const unsigned char* p, int width) {
-  uint64_t v = 0;
-  for (int i = 0; i < width; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
-  return v;
-}
 
 // Copies (inflating when needed) one payload into out and checks size and CRC.
 bool CopyPayload(io::Input& in, io::Output& out, const Entry& e) {
@@ -75,11 +70,11 @@ int Unpack(const std::string& input, const std::string& folder) {
   std::string reason;
   if (!in.ReadAt(header, kHeaderSize, 0) || std::memcmp(header, kMagic, 4) != 0) {
     reason = "not a VKA archive";
-  } else if (Le(header + 4, 2) != kVersion) {
+  } else if (platform::GetLe(header + 4, 2) != kVersion) {
     reason = "unsupported version";
   } else {
-    const uint64_t tableOffset = Le(header + 8, 8);
-    const uint64_t count = Le(header + 16, 4);
+    const uint64_t tableOffset = platform::GetLe(header + 8, 8);
+    const uint64_t count = platform::GetLe(header + 16, 4);
     if (tableOffset < kHeaderSize || tableOffset > fileSize ||
         fileSize - tableOffset > kMaxTableBytes || count > kMaxEntries) {
       reason = "damaged header";

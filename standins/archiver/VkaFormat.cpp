@@ -3,17 +3,19 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/LittleEndian.h"
+
 namespace vka {
 namespace {
 
 void Put16(std::string& out, uint16_t v) {
-  for (int i = 0; i < 2; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  platform::AppendLe(out, v, 2);
 }
 void Put32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  platform::AppendLe(out, v, 4);
 }
 void Put64(std::string& out, uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>(v >> (8 * i)));
+  platform::AppendLe(out, v, 8);
 }
 void PutText(std::string& out, const std::string& text) {
   Put16(out, static_cast<uint16_t>(text.size()));
@@ -25,9 +27,7 @@ class Reader {
   explicit Reader(const std::string& bytes) : bytes_(bytes) {}
   bool Get(uint64_t& v, int width) {
     if (bytes_.size() - pos_ < static_cast<size_t>(width)) return false;
-    v = 0;
-    for (int i = 0; i < width; ++i)
-      v |= static_cast<uint64_t>(static_cast<unsigned char>(bytes_[pos_ + i])) << (8 * i);
+    v = platform::GetLe(bytes_.data() + pos_, width);
     pos_ += width;
     return true;
   }

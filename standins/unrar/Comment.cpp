@@ -6,12 +6,10 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "platform/LittleEndian.h"
+
 namespace unrar_standin {
 namespace {
-
-void Put(std::string& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
 
 void PutVint(std::string& out, uint64_t value) {
   do {
@@ -29,26 +27,26 @@ uint32_t Crc(const std::string& data) {
 // Type, flags and fields of a RAR 4 block, with its size and header CRC in front.
 std::string Block4(unsigned type, unsigned flags, const std::string& fields) {
   std::string header;
-  Put(header, type, 1);
-  Put(header, flags, 2);
-  Put(header, fields.size() + 7, 2);
+  platform::AppendLe(header, type, 1);
+  platform::AppendLe(header, flags, 2);
+  platform::AppendLe(header, fields.size() + 7, 2);
   header += fields;
   std::string block;
-  Put(block, Crc(header) & 0xFFFF, 2);
+  platform::AppendLe(block, Crc(header) & 0xFFFF, 2);
   return block + header;
 }
 
 std::string Wrap4(const FileEntry& e, const std::string& packed) {
   std::string fields;
-  Put(fields, e.packSize, 4);
-  Put(fields, e.unpSize, 4);
-  Put(fields, e.hostOS, 1);
-  Put(fields, e.crc, 4);
-  Put(fields, e.dosTime, 4);
-  Put(fields, e.unpVer, 1);
-  Put(fields, e.method, 1);
-  Put(fields, 3, 2);
-  Put(fields, 0x20, 4);
+  platform::AppendLe(fields, e.packSize, 4);
+  platform::AppendLe(fields, e.unpSize, 4);
+  platform::AppendLe(fields, e.hostOS, 1);
+  platform::AppendLe(fields, e.crc, 4);
+  platform::AppendLe(fields, e.dosTime, 4);
+  platform::AppendLe(fields, e.unpVer, 1);
+  platform::AppendLe(fields, e.method, 1);
+  platform::AppendLe(fields, 3, 2);
+  platform::AppendLe(fields, 0x20, 4);
   fields += "CMT";
   return std::string("Rar!\x1A\x07\x00", 7) + Block4(0x73, 0, std::string(6, '\0')) +
          Block4(0x74, 0x8000 | (e.dictCode & 7) << 5, fields) + packed +
@@ -66,7 +64,7 @@ std::string Block5(uint64_t type, uint64_t flags, const std::string& fields, uin
   PutVint(sized, header.size());
   sized += header;
   std::string block;
-  Put(block, Crc(sized), 4);
+  platform::AppendLe(block, Crc(sized), 4);
   return block + sized;
 }
 
@@ -77,7 +75,7 @@ std::string Wrap5(const FileEntry& e, const std::string& packed) {
   PutVint(file, 0x04);  // the CRC is present
   PutVint(file, e.unpSize);
   PutVint(file, 0x20);
-  Put(file, e.crc, 4);
+  platform::AppendLe(file, e.crc, 4);
   PutVint(file, e.compression);
   PutVint(file, 0);
   PutVint(file, 3);

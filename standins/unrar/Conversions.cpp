@@ -1,10 +1,11 @@
-#include "RarBlocks.h"
+#include "Conversions.h"
 
 #include <cctype>
 #include <ctime>
 
-// Volume names, UTF-8 and DOS time stamps: the conversions the header reader and the entry
-// points share.
+#include "RarBlocks.h"
+#include "platform/Utf8.h"
+
 namespace unrar_standin {
 
 std::string NextVolumeName(const std::string& path, bool newNumbering) {
@@ -73,25 +74,7 @@ std::wstring Utf8ToWide(const std::string& text) {
 
 std::string WideToUtf8(const std::wstring& text) {
   std::string out;
-  for (wchar_t wc : text) {
-    auto c = static_cast<uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (wchar_t wc : text) platform::AppendUtf8(out, static_cast<char32_t>(wc), 0xFFFD);
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "Conversions.h"
 #include "archives/RAR_DLL.h"
 
 namespace unrar_standin {

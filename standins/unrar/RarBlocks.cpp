@@ -10,7 +10,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "Conversions.h"
 #include "archives/RAR_DLL.h"
+#include "platform/LittleEndian.h"
+#include "platform/UniqueFd.h"
 
 namespace unrar_standin {
 namespace {
@@ -20,20 +23,6 @@ const char kSignature5[] = "Rar!\x1A\x07\x01\x00";
 constexpr uint64_t kMaxSfxSize = 4 << 20;      // how far a self-extracting stub may reach
 constexpr uint64_t kMaxHeaderSize5 = 2 << 20;  // the RAR 5 limit on one header
 constexpr size_t kMaxCommentSize = 1 << 20;
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 bool ReadAt(int fd, uint64_t offset, size_t size, std::string& out) {
   out.resize(size);
@@ -60,9 +49,7 @@ class Reader {
   size_t left() const { return ok_ ? end_ - pos_ : 0; }
   uint64_t Le(int bytes) {
     if (!Need(bytes)) return 0;
-    uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i)
-      v |= uint64_t{static_cast<unsigned char>(d_[pos_ + i])} << (8 * i);
+    const uint64_t v = platform::GetLe(d_.data() + pos_, bytes);
     pos_ += bytes;
     return v;
   }
@@ -549,7 +536,7 @@ bool FindSignature(int fd, uint64_t fileSize, uint64_t& at, RarFormat& format) {
 int ScanVolume(const std::string& path, VolumeInfo& out) {
   out = VolumeInfo();
   out.path = path;
-  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  platform::UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
   if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ERAR_EOPEN;
   out.fileSize = static_cast<uint64_t>(st.st_size);

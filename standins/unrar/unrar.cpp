@@ -11,6 +11,7 @@
 #include <new>
 
 #include "Comment.h"
+#include "Conversions.h"
 #include "DataReader.h"
 #include "Output.h"
 #include "RarBlocks.h"

@@ -19,6 +19,7 @@
 
 #include "archives/OemNames.h"
 #include "archives/UnzipParams.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
@@ -74,9 +75,7 @@ bool SafeComponents(const std::string& name, std::vector<std::string>& parts) {
 }
 
 uint32_t Le(const std::string& bytes, size_t at, int width) {
-  uint32_t v = 0;
-  for (int i = width - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return v;
+  return static_cast<uint32_t>(platform::GetLe(bytes.data() + at, width));
 }
 
 // The stored names of the entries that the directory reader converts from the OEM code page, so

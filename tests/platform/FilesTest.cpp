@@ -199,6 +199,48 @@ TEST(Files, DosExecutableTestReadsTheHeader) {
   EXPECT_FALSE(platform::IsDosExecutable(dir.path()));
 }
 
+TEST(Files, ReadOnlyFileReadsAnywhereAndStopsAtTheEnd) {
+  vvtest::TempDir dir;
+  WriteFile(dir / "Map.zip", "0123456789");
+  platform::ReadOnlyFile file;
+  EXPECT_EQ(file.Size(), -1);
+  EXPECT_FALSE(file.Open(dir / "missing.zip"));
+  ASSERT_TRUE(file.Open(dir / "map.ZIP"));
+  EXPECT_EQ(file.Size(), 10);
+  std::string buffer(4, '\0');
+  ASSERT_TRUE(file.Seek(7));
+  EXPECT_EQ(file.Read(buffer.data(), 4), 3u);
+  EXPECT_EQ(buffer.substr(0, 3), "789");
+  EXPECT_FALSE(file.Seek(-1));
+  ASSERT_TRUE(file.Seek(2));
+  EXPECT_EQ(file.Read(buffer.data(), 4), 4u);
+  EXPECT_EQ(buffer, "2345");
+}
+
+TEST(Files, WriteNewFileNeverReplacesAnything) {
+  vvtest::TempDir dir;
+  WriteFile(dir / "Old.zip", "old");
+  EXPECT_FALSE(platform::WriteNewFile(dir / "old.ZIP", "new"));
+  EXPECT_EQ(ReadFile(dir / "Old.zip"), "old");
+  ASSERT_EQ(symlink((dir / "elsewhere").c_str(), (dir / "link.zip").c_str()), 0);
+  EXPECT_FALSE(platform::WriteNewFile(dir / "link.zip", "new"));
+  EXPECT_FALSE(EntryExists(dir / "elsewhere"));
+  ASSERT_TRUE(platform::WriteNewFile(dir / "fresh.zip", std::string("P\0K", 3)));
+  EXPECT_EQ(ReadFile(dir / "fresh.zip"), std::string("P\0K", 3));
+}
+
+TEST(Files, EntryTypeTakesTheNameAsGivenAndLinksAsLinks) {
+  vvtest::TempDir dir;
+  WriteFile(dir / "File", "x");
+  ASSERT_TRUE(platform::CreateDir(dir / "Folder"));
+  ASSERT_EQ(symlink((dir / "Folder").c_str(), (dir / "link").c_str()), 0);
+  EXPECT_EQ(platform::EntryTypeOf(dir / "File"), platform::EntryType::File);
+  EXPECT_EQ(platform::EntryTypeOf(dir / "Folder"), platform::EntryType::Folder);
+  EXPECT_EQ(platform::EntryTypeOf(dir / "link"), platform::EntryType::Other);
+  EXPECT_EQ(platform::EntryTypeOf(dir / "file"), platform::EntryType::None);
+  EXPECT_EQ(platform::EntryTypeOf(dir / "File/below"), platform::EntryType::None);
+}
+
 // Local time in a zone with summer time, without needing the zone database.
 class DosTime : public ::testing::Test {
  protected:

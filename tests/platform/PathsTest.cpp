@@ -72,6 +72,12 @@ TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
   EXPECT_EQ(platform::ProgramFolder(), own);
 }
 
+TEST(ProgramFolder, ExecutablePathNamesThisProgram) {
+  const std::string executable = platform::ExecutablePath();
+  EXPECT_EQ(platform::ExtractFileName(executable), "platform_test");
+  EXPECT_EQ(platform::ExtractFileDir(executable), platform::ExecutableFolder());
+}
+
 }  // namespace
 
 TEST(EscapeControlCharacters, KeepsOneLineOneLine) {
