@@ -27,7 +27,7 @@ add_executable(varevudov ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(varevudov PRIVATE vv_gui vv_version)
 
 # The program is of no use without the archiver and the stand-in libraries beside it.
-add_dependencies(varevudov archiver unzdll_standin unrar-standin)
+add_dependencies(varevudov archiver unzdll_standin unrar_standin)
 
 # scripts/screenshot's driver: the two windows converting a sample under Xvfb, photographed.
 add_executable(varevudov-screenshot EXCLUDE_FROM_ALL

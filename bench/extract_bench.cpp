@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "RarWriter.h"
+#include "ZipWriter.h"
 #include "archives/RAR.h"
 #include "archives/Zip.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
-#include "rar_writer.h"
-#include "zip_writer.h"
 
 namespace {
 

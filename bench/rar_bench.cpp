@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "RarWriter.h"
 #include "archives/RAR.h"
 #include "platform/Files.h"
-#include "rar_writer.h"
 
 extern char** environ;
 

@@ -7,7 +7,7 @@ set_target_properties(make-packages peak-memory PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 add_custom_target(workflow_bench
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-bench ${CMAKE_BINARY_DIR}
-  DEPENDS make-packages peak-memory varevudov-cli archiver unzdll_standin unrar-standin
+  DEPENDS make-packages peak-memory varevudov-cli archiver unzdll_standin unrar_standin
   USES_TERMINAL)
 
 # The same folder run through the main window (offscreen), against varevudov-cli.
@@ -16,5 +16,5 @@ target_link_libraries(gui-folder-run PRIVATE vv_gui)
 set_target_properties(gui-folder-run PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 add_custom_target(gui_bench
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-gui-bench ${CMAKE_BINARY_DIR}
-  DEPENDS make-packages gui-folder-run varevudov-cli archiver unzdll_standin unrar-standin
+  DEPENDS make-packages gui-folder-run varevudov-cli archiver unzdll_standin unrar_standin
   USES_TERMINAL)

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "ZipWriter.h"
 #include "archives/Zip.h"
-#include "zip_writer.h"
 
 extern char** environ;
 

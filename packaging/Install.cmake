@@ -55,7 +55,7 @@ add_custom_target(varevudov-install-files ALL DEPENDS ${VV_ICON_FILES} ${VV_GZIP
 set(VV_PKGDIR ${VAREVUDOV_INSTALL_PKGDIR})
 install(TARGETS varevudov varevudov-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS archiver RUNTIME DESTINATION ${VV_PKGDIR})
-install(TARGETS unrar-standin unzdll_standin LIBRARY DESTINATION ${VV_PKGDIR}
+install(TARGETS unrar_standin unzdll_standin LIBRARY DESTINATION ${VV_PKGDIR}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/desert.zip ${PROJECT_SOURCE_DIR}/samples/twin-maps.zip
               ${PROJECT_SOURCE_DIR}/samples/big-hill.rar

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "RarWriter.h"
 #include "SampleMaps.h"
-#include "rar_writer.h"
-#include "zip_writer.h"
+#include "ZipWriter.h"
 
 namespace {
 

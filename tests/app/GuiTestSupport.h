@@ -9,8 +9,8 @@
 
 #include "TestSupport.h"
 #include "TgaTestWriter.h"
+#include "ZipWriter.h"
 #include "platform/Paths.h"
-#include "zip_writer.h"
 
 namespace guitest {
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <optional>
 
+#include "RarWriter.h"
 #include "WorkflowFixture.h"
-#include "rar_writer.h"
 
 namespace wftest {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "zip_writer.h"
+#include "ZipWriter.h"
 
 namespace maptest {
 

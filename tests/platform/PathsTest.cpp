@@ -64,7 +64,7 @@ TEST(ResolvePath, ListingCacheStaysTrueToTheFolder) {
 
 TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
   const std::string own = platform::ProgramFolder();
-  EXPECT_TRUE(platform::FileExists(platform::JoinPath(own, "platform_test")));
+  EXPECT_TRUE(platform::FileExists(platform::JoinPath(own, "platform_tests")));
   EXPECT_NE(own.back(), '/');
   platform::SetProgramFolder("/srv/program/");
   EXPECT_EQ(platform::ProgramFolder(), "/srv/program");
@@ -74,7 +74,7 @@ TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
 
 TEST(ProgramFolder, ExecutablePathNamesThisProgram) {
   const std::string executable = platform::ExecutablePath();
-  EXPECT_EQ(platform::ExtractFileName(executable), "platform_test");
+  EXPECT_EQ(platform::ExtractFileName(executable), "platform_tests");
   EXPECT_EQ(platform::ExtractFileDir(executable), platform::ExecutableFolder());
 }
 

@@ -133,7 +133,7 @@ class QtFolderDialogTest : public ::testing::Test {
   static void SetUpTestSuite() {
     if (!QApplication::instance()) {
       static int argc = 1;
-      static char name[] = "shell_folder_browse_test";
+      static char name[] = "shell_folder_browse_tests";
       static char* argv[] = {name, nullptr};
       static QApplication* app = new QApplication(argc, argv);
       (void)app;

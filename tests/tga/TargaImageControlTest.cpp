@@ -17,7 +17,7 @@ class TargaImageTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     static int argc = 1;
-    static char name[] = "tga_control_test";
+    static char name[] = "tga_control_tests";
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) app_ = new QApplication(argc, argv);
   }

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "RarWriter.h"
 #include "WorkflowFixture.h"
 #include "platform/Exceptions.h"
 #include "platform/Volume.h"
-#include "rar_writer.h"
 
 namespace wftest {
 namespace {

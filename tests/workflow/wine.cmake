@@ -14,7 +14,7 @@ target_compile_definitions(wine_tests PRIVATE
   VV_WINE_PREFIX="${VV_WINE_PREFIX}"
   VV_WINDOWS_ARCHIVER="${VV_WINDOWS_ARCHIVER}"
   VV_SAMPLES_DIR="${PROJECT_SOURCE_DIR}/samples")
-add_dependencies(wine_tests archiver varevudov-cli unzdll_standin unrar-standin)
+add_dependencies(wine_tests archiver varevudov-cli unzdll_standin unrar_standin)
 if(VV_WINDOWS_ARCHIVER_BUILT)
   add_dependencies(wine_tests archiver_windows)
 endif()

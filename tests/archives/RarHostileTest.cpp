@@ -6,9 +6,9 @@
 
 #include <clocale>
 
+#include "RarTestSupport.h"
 #include "archives/RAR.h"
 #include "platform/Paths.h"
-#include "rar_test_support.h"
 
 namespace rartest {
 namespace {

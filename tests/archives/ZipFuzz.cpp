@@ -1,12 +1,12 @@
-#include "zip_fuzz.h"
+#include "ZipFuzz.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "ZipWriter.h"
 #include "archives/Zip.h"
-#include "zip_writer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // A fake unzip library for the tests: records the parameter block it is handed and reports a
 // version the test chooses.
-#include "zip_fake_unzdll.h"
+#include "FakeUnzDll.h"
 
 namespace {
 uint32_t g_version = kUnzipParamsVersion;

@@ -2,12 +2,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "FakeUnzDll.h"
 #include "TestSupport.h"
+#include "ZipWriter.h"
 #include "archives/Zip.h"
 #include "archives/ZipDlls.h"
 #include "platform/Paths.h"
-#include "zip_fake_unzdll.h"
-#include "zip_writer.h"
 
 namespace {
 

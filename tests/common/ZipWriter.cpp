@@ -1,4 +1,4 @@
-#include "zip_writer.h"
+#include "ZipWriter.h"
 
 #include <archive.h>
 #include <archive_entry.h>

@@ -2,11 +2,11 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "RarTestSupport.h"
 #include "archives/RAR.h"
 #include "platform/Exceptions.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
-#include "rar_test_support.h"
 
 namespace rartest {
 namespace {

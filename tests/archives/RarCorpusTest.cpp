@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <map>
 
+#include "RarTestSupport.h"
 #include "archives/RAR.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
-#include "rar_test_support.h"
 
 namespace rartest {
 namespace {

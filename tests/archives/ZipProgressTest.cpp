@@ -8,11 +8,11 @@
 #include <QPushButton>
 
 #include "TestSupport.h"
+#include "ZipWriter.h"
 #include "archives/ProgressForm.h"
 #include "archives/ZipDlls.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
-#include "zip_writer.h"
 
 namespace {
 

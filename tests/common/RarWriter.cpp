@@ -1,4 +1,4 @@
-#include "rar_writer.h"
+#include "RarWriter.h"
 
 #include <zlib.h>
 

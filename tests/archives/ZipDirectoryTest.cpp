@@ -8,12 +8,12 @@
 #include <exception>
 
 #include "TestSupport.h"
+#include "ZipWriter.h"
 #include "archives/Zip.h"
 #include "archives/ZipDlls.h"
 #include "platform/Files.h"
 #include "platform/Prompter.h"
 #include "platform/Volume.h"
-#include "zip_writer.h"
 
 using ziptest::BuildZip;
 using ziptest::ZipEntry;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "RarWriter.h"
 #include "TestSupport.h"
 #include "archives/RAR_DLL.h"
 #include "platform/Library.h"
-#include "rar_writer.h"
 
 namespace rartest {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
-#include "zip_fuzz.h"
+#include "ZipFuzz.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "RarTestSupport.h"
 #include "platform/Files.h"
-#include "rar_test_support.h"
 
 namespace rartest {
 namespace {

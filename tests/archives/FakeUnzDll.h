@@ -1,5 +1,5 @@
 #pragma once
-// What the fake unzip library records of its last call (see zip_fake_unzdll.cpp).
+// What the fake unzip library records of its last call (see FakeUnzDll.cpp).
 #include <string>
 #include <vector>
 
