@@ -232,6 +232,7 @@ TRAR::~TRAR() {
 
 bool TRAR::OpenArchiveFile(const std::string& path) {
   archiveInformation_.Reset();
+  listedFiles_.clear();
   if (!library_) LoadUnrarLibrary();
   if (!library_) {
     ReportError(kNotLoaded, roInitArchive);
@@ -353,6 +354,9 @@ void TRAR::ProcessHeader() {
 
   if (!IsFolderEntry(header)) {
     ++info.totalFiles_;
+    listedFiles_.push_back(
+        {NarrowName(header),
+         static_cast<int64_t>(uint64_t{header.UnpSizeHigh} << 32 | header.UnpSize)});
     const unsigned dictionary = (header.Flags & RHDF_WINDOWMASK) >> 5;
     if (dictionary <= 6) info.dictionarySize_ = int64_t{65536} << dictionary;
   }

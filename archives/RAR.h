@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archives/ExtractReport.h"
 #include "archives/RAR_DLL.h"
 #include "platform/Library.h"
 
@@ -134,6 +135,10 @@ class TRAR {
                const std::vector<std::string>* selection);
 
   const TRARArchiveInformation& ArchiveInformation() const { return archiveInformation_; }
+  // The file entries the last OpenArchiveFile listed, in archive order.
+  const std::vector<TPackageEntry>& ListedFiles() const { return listedFiles_; }
+  // The entries the last Extract did not write as regular files, with the reason for each.
+  const std::vector<TSkippedEntry>& SkippedEntries() const { return skippedEntries_; }
   bool ReadMultiVolumeToEnd() const { return readMultiVolumeToEnd_; }
   void SetReadMultiVolumeToEnd(bool value) { readMultiVolumeToEnd_ = value; }
   const std::string& DllName() const { return dllName_; }
@@ -178,6 +183,8 @@ class TRAR {
   std::string password_;
   std::vector<char> commentBuffer_;
   TRARArchiveInformation archiveInformation_;
+  std::vector<TPackageEntry> listedFiles_;
+  std::vector<TSkippedEntry> skippedEntries_;
   RAROpenArchiveDataEx openRecord_{};
   RAR_HANDLE archiveHandle_ = nullptr;
   RARHeaderDataEx headerRecord_{};
