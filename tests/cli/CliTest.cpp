@@ -157,6 +157,10 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
          at = output.find("conversion stopped by the user !\n", at + 1))
       ++stops;
     EXPECT_EQ(stops, 1u) << output;
+    // A stopped folder run starts no further package.
+    EXPECT_EQ(output.find("Processing file :", output.find("conversion stopped by the user !")),
+              std::string::npos)
+        << output;
     EXPECT_TRUE(Printed("========================= Process Completed ! ========================="))
         << output;
     // No work area left, and every archive in the target is one the log reports as made.

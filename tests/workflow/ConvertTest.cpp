@@ -163,6 +163,7 @@ TEST_F(ConvertTest, InfoFileIsStagedAndItsPlayerCountNamesTheArchive) {
       {"Version = 2\r\nMaxPlayers = 8,\r\nHeaderInfo\r\n{\r\n  Name = \"m\",\r\n}\r\n", "m.vka",
        ""},
       {"HeaderInfo\r\n{\r\n  MaxPlayers = 255,\r\n}\r\n", "m (255p).vka", ""},
+      {"HeaderInfo\r\n{\r\n  MaxPlayers = 1,\r\n}\r\n", "m (1p).vka", ""},
       {"HeaderInfo\r\n{\r\n  MaxPlayers = 256,\r\n}\r\n", "m.vka",
        "m.info : MaxPlayers value '256' is no player count from 1 to 255, the archive gets no "
        "player suffix"},
@@ -330,6 +331,47 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   again.RunConversion();
   EXPECT_FALSE(Logged("Done!"));
   EXPECT_EQ(again.Failures(), 1);
+
+  // Unpacked in part before archive.exe failed: nothing of it is taken.
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe",
+                    "#!/bin/sh\nmkdir -p \"$4/Scenarios/MP/half\" && echo x > "
+                    "\"$4/Scenarios/MP/half/half.vkb\"\nexit 1\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  ConvertWorkflow partial(view);
+  Choose(partial, input + "/hill.vka");
+  partial.RunConversion();
+  EXPECT_TRUE(Logged("error - hill.vka : archive.exe could not unpack it (exit code 1) !"));
+  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios/MP/half"));
+  ExpectWorkAreaGone();
+}
+
+TEST_F(ConvertTest, OurFolderNamesAreOursInAnySpelling) {
+  // A package under a work-area name in any case is refused and kept, never cleaned away.
+  for (const std::string folder : {"$map$", "$MAP$", "$$$", "$Tmp$.txt"}) {
+    const std::string pkg = prog + "/" + folder + "/desert.zip";
+    ASSERT_TRUE(platform::CreateDir(prog + "/" + folder));
+    WriteZip(pkg, DesertFiles());
+    ConvertWorkflow wf(view);
+    Choose(wf, pkg);
+    wf.RunConversion();
+    EXPECT_TRUE(Logged("error - " + pkg +
+                       " lies in the work area of the program folder, nothing converted !"))
+        << folder;
+    EXPECT_TRUE(platform::FileExists(pkg)) << folder;
+    platform::DeleteTree(prog + "/" + folder);
+  }
+  // The maps folder of a VKA in any case joins the program's Scenarios folder.
+  for (const std::string scenarios : {"Scenarios", "scenarios", "SCENARIOS"}) {
+    vvtest::WriteFile(input + "/hill.vka",
+                      Container(scenarios + "/MP/hill/hill.vkb", scenarios, Crc(scenarios)));
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/hill.vka");
+    wf.RunConversion();
+    EXPECT_TRUE(Logged("Done!")) << scenarios;
+    EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/hill/hill.vkb"), scenarios);
+  }
 }
 
 TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
@@ -473,22 +515,33 @@ TEST_F(ConvertTest, MinimapThatCannotBeShownNeverFailsTheMap) {
 }
 
 TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
-  platform::SimulatedVolume nearlyFull;
-  nearlyFull.driveType = platform::DRIVE_FIXED;
-  nearlyFull.free = {1000, -1};
-  platform::SimulateVolume(prog, nearlyFull);
   WriteZip(input + "/desert.zip", DesertFiles());
-  ConvertWorkflow wf(view);
-  Choose(wf, input + "/desert.zip");
-  wf.RunConversion();
-  platform::ClearSimulatedVolumes();
-  EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const std::string& l) {
-    return l.find("error - desert.zip : it unpacks to ") == 0 &&
-           l.find("more than the drive of the work area") != std::string::npos;
-  }));
-  EXPECT_FALSE(Logged("No VKB file"));
-  EXPECT_TRUE(Tree(maps).empty());
-  ExpectWorkAreaGone();
+  std::vector<rartest::Item> items;
+  for (const auto& [name, data] : DesertFiles()) items.push_back({name, data});
+  rartest::SaveVolumes(rartest::WriteRar4(items), input, "desert");
+  const bool rar = platform::FileExists(prog + "/libunrar-standin.so");
+  // Too few free bytes, or too few free files, for the nine files.
+  for (const std::string package : {"desert.zip", "desert.rar"})
+    for (const platform::FreeSpace free : {platform::FreeSpace{1000, -1}, {-1, 3}}) {
+      if (package == "desert.rar" && !rar) continue;
+      SCOPED_TRACE(package + " " + std::to_string(free.bytes) + " " + std::to_string(free.entries));
+      platform::SimulatedVolume nearlyFull;
+      nearlyFull.driveType = platform::DRIVE_FIXED;
+      nearlyFull.free = free;
+      platform::SimulateVolume(prog, nearlyFull);
+      view.progress.clear();
+      ConvertWorkflow wf(view);
+      Choose(wf, input + "/" + package);
+      wf.RunConversion();
+      platform::ClearSimulatedVolumes();
+      EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [&](auto& l) {
+        return l.find("error - " + package + " : it unpacks to ") == 0 &&
+               l.find("more than the drive of the work area") != std::string::npos;
+      }));
+      EXPECT_FALSE(Logged("No VKB file"));
+      EXPECT_TRUE(Tree(maps).empty());
+      ExpectWorkAreaGone();
+    }
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
