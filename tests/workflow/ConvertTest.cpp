@@ -139,6 +139,17 @@ TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
   EXPECT_EQ(Unpacked(maps + "/desert---[ 1 ] (4p).vka").size(), 9u);
 }
 
+TEST_F(ConvertTest, ZipBehindTheLongestCommentConverts) {
+  ziptest::ZipLayout layout;
+  layout.comment = std::string(65535, 'c');
+  vvtest::WriteFile(input + "/hill.zip",
+                    ziptest::BuildZip({ziptest::FileEntry("hill.vkb", "v")}, layout));
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/hill.zip");
+  wf.RunConversion();
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"hill.vka"});
+}
+
 TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
   const std::string pkg = input + "/pack.zip";
   WriteZip(pkg, {{"alpha.vkb", "a"}, {"beta.vkb", "b"}, {"gamma.vkb", "c"}, {"beta_mm.tga", "m"}});
