@@ -21,19 +21,6 @@ ConvertWorkflow::ConvertWorkflow(View& view)
 
 ConvertWorkflow::~ConvertWorkflow() = default;
 
-void ConvertWorkflow::AppendToPane(Pane pane, const std::string& line) {
-  if (view_.PaneLineCount(pane) > 500) view_.ClearPane(pane);
-  // Names come from packages: a line feed in one must not make a line of its own.
-  view_.AppendLine(pane, platform::EscapeControlCharacters(line));
-}
-
-void ConvertWorkflow::mm(const std::string& line) {
-  AppendToPane(Pane::Progress, line);
-}
-void ConvertWorkflow::rr(const std::string& line) {
-  AppendToPane(Pane::Created, line);
-}
-
 bool ConvertWorkflow::ReadIni() {
   state_.VKAFolder.clear();
   const auto lines =

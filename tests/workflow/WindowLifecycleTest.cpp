@@ -9,15 +9,17 @@ using workflow::Control;
 using workflow::ConvertWorkflow;
 using workflow::Pane;
 
-TEST_F(WorkflowTest, PaneIsEmptiedBeforeThe502ndLine) {
+TEST_F(WorkflowTest, PaneDropsItsOldestLinesPastFiveHundred) {
   ConvertWorkflow wf(view);
   for (int i = 1; i <= 501; ++i) wf.mm("line " + std::to_string(i));
   EXPECT_EQ(view.progress.size(), 501u);
   wf.mm("line 502");
-  EXPECT_EQ(view.progress, std::vector<std::string>{"line 502"});
+  ASSERT_EQ(view.progress.size(), 401u);
+  EXPECT_EQ(view.progress.front(), "line 102");
+  EXPECT_EQ(view.progress.back(), "line 502");
   for (int i = 0; i < 501; ++i) wf.rr("x");
   EXPECT_EQ(view.created.size(), 501u) << "rr keeps its own count";
-  EXPECT_EQ(view.progress.size(), 1u);
+  EXPECT_EQ(view.progress.size(), 401u);
 }
 
 TEST_F(WorkflowTest, SettingsFileIsOneTrimmedLineWithCrLf) {
@@ -157,10 +159,10 @@ TEST_F(WorkflowTest, RunWithoutSelectionStillClosesTheRun) {
   ConvertWorkflow wf(view);
   wf.FormActivate();
   wf.RunConversion();
-  EXPECT_EQ(
-      view.progress,
-      (std::vector<std::string>{
-          "", "========================= Process Completed ! =========================", ""}));
+  EXPECT_EQ(view.progress,
+            (std::vector<std::string>{
+                "0 maps converted, 0 packages failed", "",
+                "========================= Process Completed ! =========================", ""}));
   EXPECT_EQ(view.created, (std::vector<std::string>{"", std::string(39, '-'), ""}));
   EXPECT_TRUE(view.enabled[Control::BrowseMapFile]);
   EXPECT_TRUE(view.enabled[Control::BrowseFolderToProcess]);
