@@ -457,7 +457,7 @@ void TForm1::AskStop(bool endProgram) {
   asking_ = true;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();
-  box.text = "A conversion is running.\n\nStop it after the current package?";
+  box.text = "A conversion is running.\n\nStop it after the current map?";
   box.flags = platform::MB_YESNO | platform::MB_ICONQUESTION;
   const int answer = platform::CurrentPrompter().MessageBox(box);
   asking_ = false;

@@ -61,7 +61,7 @@ class TForm1 : public QWidget, public workflow::View {
   void ConvertClick();
   // A file or folder dropped on the window: selected as the browse buttons would select it.
   void DropMimeData(const QMimeData& mime);
-  // During a run (close button, Exit, Escape): asks whether to stop after the current package;
+  // During a run (close button, Exit, Escape): asks whether to stop after the current map;
   // with endProgram the program ends once the stopped run is over.
   void AskStop(bool endProgram);
   // Fits the window into a screen's work area; the content scrolls when the area is smaller.

@@ -54,8 +54,22 @@ void ConvertWorkflow::Refuse(const std::string& line) {
   run_.refused = "run refused";
 }
 
+std::string ConvertWorkflow::ReasonLine(const std::string& reason) const {
+  // A name in the reason is shown as everywhere else in the log, escaped; only the component's
+  // own line breaks are flattened.
+  std::string text = reason;
+  for (const std::string& name : {state_.MapFilePath, state_.PackageFileName}) {
+    if (name.empty() || name.find_first_of("\r\n") == std::string::npos) continue;
+    const std::string escaped = platform::EscapeControlCharacters(name);
+    for (size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + escaped.size()))
+      text.replace(at, name.size(), escaped);
+  }
+  return OneLine(text);
+}
+
 void ConvertWorkflow::FailPackage(const std::string& reason) {
-  mm("error - " + state_.PackageFileName + " : " + OneLine(reason) + " !");
+  mm("error - " + state_.PackageFileName + " : " + ReasonLine(reason) + " !");
   ++failures_;
 }
 
@@ -101,7 +115,7 @@ void ConvertWorkflow::RunConversion() {
       mm("");
     }
   } catch (const std::exception& e) {
-    mm("error - " + OneLine(e.what()) + " !");
+    mm("error - " + ReasonLine(e.what()) + " !");
     ++failures_;
     run_.refused = "run ended by an error";
   }

@@ -180,7 +180,10 @@ void ConvertWorkflow::SelectSourceFolder(const std::string& folder) {
 }
 
 void ConvertWorkflow::SelectTargetFolder(const std::string& folder) {
-  if (!folder.empty() && platform::DirectoryExists(folder)) {
+  // Refused before it is stored: a stored one would refuse every later run.
+  if (!folder.empty() && LiesInWorkArea(folder)) {
+    mm("error - " + folder + " lies in the work area of the program folder, not taken as target !");
+  } else if (!folder.empty() && platform::DirectoryExists(folder)) {
     state_.VKAFolder = folder;
     view_.SetTargetCaption(state_.VKAFolder);
     WriteIni();

@@ -156,6 +156,8 @@ class ConvertWorkflow {
   std::string TargetFolder() const;
   bool TargetKnown() const;
   void FailPackage(const std::string& reason);
+  // A component's message as one line of the log.
+  std::string ReasonLine(const std::string& reason) const;
   // The run as a whole is refused, before any package: one line says why.
   void Refuse(const std::string& line);
   // The chosen package, source folder or target folder when one lies in the work area.
