@@ -3,7 +3,7 @@
 #   lib/varevudov/         archive.exe, the two stand-in libraries, samples/
 #   share/applications/    desktop entry          share/metainfo/  AppStream metainfo
 #   share/icons/hicolor/   icon (SVG and PNGs)    share/man/man1/  manual pages
-#   share/doc/varevudov/   copyright, changelog
+#   share/doc/varevudov/   copyright, changelog   share/mime/packages/  the VKA file type
 # The programs find lib/varevudov relative to their own folder (VAREVUDOV_BUNDLE_FROM_BIN), so
 # a DESTDIR staging tree or a copied prefix runs as it is.
 set(VV_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -62,6 +62,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/samples/desert.zip ${PROJECT_SOURCE_DIR}/sam
         DESTINATION ${VV_PKGDIR}/samples)
 install(FILES ${VV_PACKAGING_DIR}/varevudov.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VV_PACKAGING_DIR}/varevudov-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME varevudov.xml)
 install(FILES ${VV_GENERATED_DIR}/varevudov.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VV_GENERATED_DIR}/icon/varevudov.svg
@@ -114,4 +116,5 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS wine)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS libunrar5)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+set(CPACK_POST_BUILD_SCRIPTS ${VV_PACKAGING_DIR}/DropLdconfigScripts.cmake)
 include(CPack)
