@@ -241,6 +241,7 @@ TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
   EXPECT_TRUE(Logged("carried.zip...No VKB file in the archive file"));
   EXPECT_TRUE(Logged("Conversion not done"));
   EXPECT_EQ(wf.Failures(), 0) << "both carried archives were placed";
+  EXPECT_TRUE(Logged("0 maps converted, 2 carried vkas placed, 0 packages failed"));
   ExpectWorkAreaGone();
 }
 
@@ -281,6 +282,7 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
   }
   ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my desert.vka"));
   view.progress.clear();
+  view.created.clear();
   ConvertWorkflow wf(view);
   Choose(wf, input + "/my desert.vka");
   wf.RunConversion();
@@ -288,6 +290,12 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
             (std::vector<std::string>{"Create $$$1.bat file ok",
                                       "Executing archive to convert vka file...", "Done!"}));
   EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/desert/Loading/desert.tga"), "loading image");
+  // The maps went to the program folder, which may be a hidden one: both panes name it.
+  EXPECT_TRUE(Logged("maps unpacked into " + prog + "/Scenarios"));
+  EXPECT_EQ(view.created,
+            (std::vector<std::string>{"", "[ my desert.vka ]", "   -> " + prog + "/Scenarios", "",
+                                      std::string(39, '-'), ""}));
+  EXPECT_TRUE(Logged("0 maps converted, 1 vka unpacked, 0 packages failed"));
   ExpectWorkAreaGone();
   EXPECT_TRUE(platform::DirectoryExists(prog + "/Scenarios")) << "no cleanup removes it";
 }

@@ -22,6 +22,24 @@ TEST_F(WorkflowTest, PaneDropsItsOldestLinesPastFiveHundred) {
   EXPECT_EQ(view.progress.size(), 401u);
 }
 
+TEST(SummaryLineTest, SaysWhatTheRunDidWithinOneLine) {
+  using workflow::RunOutcome;
+  const std::string longName = "first-long-package-name.zip";
+  const std::pair<RunOutcome, std::string> rows[] = {
+      {{1, 0, 0, {}, ""}, "1 map converted, 0 packages failed"},
+      {{3, 2, 1, {"a.zip"}, ""},
+       "3 maps converted, 2 carried vkas placed, 1 vka unpacked, 1 package failed: a.zip"},
+      {{1, 0, 0, {}, "run ended by an error"}, "1 map converted, run ended by an error"},
+      {{2, 0, 0, {"a.zip", "b\nc.rar", "d.zip"}, ""},
+       "2 maps converted, 3 packages failed: a.zip, b\\nc.rar, d.zip"},
+      {{2, 0, 0, {longName, "second-long-package-name.rar", "c.zip", "d.zip"}, ""},
+       "2 maps converted, 4 packages failed: " + longName + " and 3 more"},
+      {{0, 0, 0, {std::string(80, 'x') + ".zip", "b.zip"}, ""},
+       "0 maps converted, 2 packages failed: " + std::string(80, 'x') + ".zip and 1 more"},
+  };
+  for (const auto& [outcome, line] : rows) EXPECT_EQ(workflow::SummaryLine(outcome), line);
+}
+
 TEST_F(WorkflowTest, SettingsFileIsOneTrimmedLineWithCrLf) {
   ConvertWorkflow wf(view);
   wf.State().VKAFolder = maps;
