@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "RarWriter.h"
 #include "WorkflowFixture.h"
@@ -80,7 +81,8 @@ TEST_F(ConvertTest, ZipPackageBecomesOneVkaWithEveryFile) {
       expected.end(),
       {"files move to folder ok", "$tmp$.txt file created ok", "$$$.bat file created ok",
        "Creating desert (4p).vka file. Please wait...", "desert (4p).vka file created successfully",
-       "", "========================= Process Completed ! =========================", ""});
+       "1 map converted, 0 packages failed", "",
+       "========================= Process Completed ! =========================", ""});
   EXPECT_EQ(view.progress, expected);
   EXPECT_EQ(view.created, (std::vector<std::string>{"", "[ desert.zip ]", "   -> desert (4p).vka",
                                                     "", std::string(39, '-'), ""}));
@@ -251,6 +253,7 @@ TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
   EXPECT_TRUE(Logged("carried.zip...No VKB file in the archive file"));
   EXPECT_TRUE(Logged("Conversion not done"));
   EXPECT_EQ(wf.Failures(), 0) << "both carried archives were placed";
+  EXPECT_TRUE(Logged("0 maps converted, 2 carried vkas placed, 0 packages failed"));
   ExpectWorkAreaGone();
 }
 
@@ -291,6 +294,7 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
   }
   ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my desert.vka"));
   view.progress.clear();
+  view.created.clear();
   ConvertWorkflow wf(view);
   Choose(wf, input + "/my desert.vka");
   wf.RunConversion();
@@ -298,6 +302,12 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
             (std::vector<std::string>{"Create $$$1.bat file ok",
                                       "Executing archive to convert vka file...", "Done!"}));
   EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/desert/Loading/desert.tga"), "loading image");
+  // The maps went to the program folder, which may be a hidden one: both panes name it.
+  EXPECT_TRUE(Logged("maps unpacked into " + prog + "/Scenarios"));
+  EXPECT_EQ(view.created,
+            (std::vector<std::string>{"", "[ my desert.vka ]", "   -> " + prog + "/Scenarios", "",
+                                      std::string(39, '-'), ""}));
+  EXPECT_TRUE(Logged("0 maps converted, 1 vka unpacked, 0 packages failed"));
   ExpectWorkAreaGone();
   EXPECT_TRUE(platform::DirectoryExists(prog + "/Scenarios")) << "no cleanup removes it";
 }
@@ -385,32 +395,65 @@ TEST_F(ConvertTest, OurFolderNamesAreOursInAnySpelling) {
   }
 }
 
-TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
-  // Root writes through permission bits, so then a read-only file system stands in.
-  std::string target = maps;
-  if (geteuid() == 0)
-    target = "/proc";
-  else
-    chmod(maps.c_str(), 0555);
+TEST_F(ConvertTest, TargetThatCannotTakeTheMapsIsRefusedBeforeAnyExtraction) {
   WriteZip(input + "/desert.zip", DesertFiles());
-  ConvertWorkflow wf(view);
-  wf.FormActivate();
-  view.target = target;
-  wf.SelectPackageFile(input + "/desert.zip");
-  wf.RunConversion();
-  chmod(maps.c_str(), 0755);
-  EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
-  EXPECT_TRUE(Logged("desert (4p).vka file create failed (archive.exe exit code 1) !"));
-  EXPECT_EQ(wf.Failures(), 1);
+  const std::string size = std::to_string(platform::FileSize(input + "/desert.zip"));
+  vvtest::WriteFile(tmp / "a-file", "x");
+  platform::SimulatedVolume readOnly, full;
+  readOnly.writable = false;
+  full.free.bytes = 100;
+  struct Row {
+    std::string target;
+    std::optional<platform::SimulatedVolume> volume;
+    bool folderRun;
+    std::string why;
+  };
+  const Row rows[] = {
+      {tmp / "unplugged", {}, false, "does not exist (is its drive attached?)"},
+      {tmp / "a-file", {}, true, "is a file, not a folder"},
+      // Nothing can be made there, not even by root.
+      {"/proc", {}, false, "is read-only"},
+      {maps, readOnly, true, "is read-only"},
+      {maps, full, false, "is full (100 bytes free, the package needs about " + size + ")"},
+      {maps, full, true, "is full (100 bytes free, the package needs about " + size + ")"},
+  };
+  for (const Row& row : rows) {
+    if (row.volume) platform::SimulateVolume(maps, *row.volume);
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    wf.FormActivate();
+    view.target = row.target;
+    if (row.folderRun)
+      wf.SelectSourceFolder(input);
+    else
+      wf.SelectPackageFile(input + "/desert.zip");
+    view.progress.clear();
+    wf.RunConversion();
+    platform::ClearSimulatedVolumes();
+    EXPECT_EQ(view.progress.at(0),
+              "error - target folder " + row.target + " " + row.why + ", nothing converted !");
+    EXPECT_EQ(view.progress.at(1), "0 maps converted, run refused");
+    EXPECT_EQ(view.warnings, (std::vector<std::string>{view.progress[0], view.progress[1]}));
+    EXPECT_EQ(wf.Failures(), 1);
+    EXPECT_TRUE(Tree(maps).empty());
+    view.warnings.clear();
+  }
   ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
-  // Writes nothing and ends well; writes half a file and ends badly. The half file stays.
+  // Writes nothing and ends well; writes half a file and ends badly (the half file stays); says
+  // why on its standard error, whose last line joins the failure line.
   const std::pair<std::string, std::string> cases[] = {
       {"exit 0", "desert (4p).vka file create failed !"},
       {"echo half > \"$4\"; exit 1",
        "desert (4p).vka file create failed (archive.exe exit code 1) !"},
+      {"yes noise | head -c 100000 >&2; echo >&2; printf 'archive.exe: cannot create %s: No "
+       "space\\n\\n' "
+       "\"$4\" >&2; exit 1",
+       "desert (4p).vka file create failed (archive.exe exit code 1: cannot create " + maps +
+           "/desert (4p).vka: No space) !"},
+      {"echo 'disk\tfull' >&2", "desert (4p).vka file create failed (disk\\tfull) !"},
   };
   for (const auto& [script, line] : cases) {
     platform::DeleteFile(prog + "/archive.exe");
@@ -426,6 +469,22 @@ TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
     EXPECT_TRUE(view.created.size() == 5u) << "only the package line and the closing lines";
     platform::DeleteFile(maps + "/desert (4p).vka");
   }
+}
+
+TEST_F(ConvertTest, ArchiveNameLongerThanTheFileSystemTakesIsNeverAskedFor) {
+  // Each conversion into the same folder grows the name by "---[ n ]": 240 + 8 + 9 > 255.
+  const std::string map(240, 'm');
+  WriteZip(input + "/long.zip", DesertFiles(map));
+  vvtest::WriteFile(maps + "/" + map + " (4p).vka", "earlier conversion");
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/long.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged(map + "---[ 1 ] (4p).vka : name of 257 bytes, longer than the 255 the " +
+                     "target folder takes, not converted !"));
+  EXPECT_FALSE(Logged("Creating " + map + "---[ 1 ] (4p).vka file. Please wait..."));
+  EXPECT_TRUE(Logged("0 maps converted, 1 package failed: long.zip"));
+  EXPECT_EQ(Tree(maps).size(), 1u);
+  ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
