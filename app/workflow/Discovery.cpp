@@ -135,8 +135,16 @@ void ConvertWorkflow::setHasfiles() {
 
 bool ConvertWorkflow::TakeCompanion(const std::string& name) {
   if (name.empty()) return false;
-  if (NameAllowed(name)) return true;
-  mm(name + " : name holds a character not allowed in file names, left out of the map !");
+  if (!NameAllowed(name)) {
+    mm(name + " : name holds a character not allowed in file names, left out of the map !");
+    return false;
+  }
+  // Said once, for the map it would have joined; the search after the last map finds it again.
+  std::string why;
+  if (!state_.HasFlags.HasVKBFile ||
+      !ArchiverPath(platform::JoinPath(WorkFolderPath(), name), &why).empty())
+    return state_.HasFlags.HasVKBFile;
+  mm(name + " : " + why + " for the Windows archive.exe, left out of the map !");
   return false;
 }
 

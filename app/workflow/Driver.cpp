@@ -184,9 +184,14 @@ void ConvertWorkflow::ProcessZipRarFile() {
 void ConvertWorkflow::ProcessVKAfile() {
   state_.AppFolder = ProgramFolder();
   const std::string work = WorkFolderPath();
-  if (!QuotableInBatch(ArchiverPath(state_.MapFilePath)) || !QuotableInBatch(ArchiverPath(work))) {
-    FailPackage("its path can not be passed to archive.exe");
-    return;
+  // The package and the work folder go through the same gate as every name of the pack road.
+  for (const std::string& path : {state_.MapFilePath, work}) {
+    std::string why;
+    if (!QuotableInBatch(ArchiverPath(path, &why))) {
+      FailPackage((why.empty() ? std::string("its path") : why + ", so it") +
+                  " can not be passed to archive.exe");
+      return;
+    }
   }
   // The archive is unpacked into a fresh work folder first: only its maps go on to the
   // program folder, never a file that would sit beside the program (a library, a script).

@@ -35,9 +35,9 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   }
   // One target for the batch file and the result test alike.
   if (TargetKnown()) s.VKAFolder = TargetFolder();
-  if (!MapReadableByArchiver()) {
-    mm(s.VKBFileName + " : a name or folder of this map can not be given to the Windows " +
-       "archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
+  if (std::string why; !MapReadableByArchiver(why)) {
+    mm(s.VKBFileName + " : " + why + ", so a name or folder of this map can not be given to " +
+       "the Windows archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
        "), not converted !");
     platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
     ++failures_;

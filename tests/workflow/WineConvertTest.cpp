@@ -144,8 +144,8 @@ TEST_F(WineConvertTest, WindowsUnpackStaysInItsFolder) {
     return RunProgram({wine, progW + "/Archive.exe", "-a", win(vka), "-e", win(folder)}, progW);
   };
   const std::string out = tmp / "out";
-  const char* bad[] = {"../evil", "a/../../evil", "C:evil", "a/b:stream",
-                       "CON",     "nul.txt",      "dot./x"};
+  const char* bad[] = {"../evil", "a/../../evil", "C:evil",   "a/b:stream",       "CON",
+                       "nul.txt", "dot./x",       "NUL .txt", "x/cOm\xC2\xB9 .a", "conout$"};
   for (const char* path : bad) {
     vvtest::WriteFile(tmp / "bad.vka", Container(path, "evil", Crc("evil")));
     EXPECT_EQ(unpack(tmp / "bad.vka", out), 1) << path;
