@@ -107,6 +107,10 @@ TEST_F(CliTest, ExitCodes) {
   EXPECT_EQ(Cli({"--target", prog + "/$$$", input + "/desert.zip"}), 2) << "work area as target";
   EXPECT_TRUE(platform::DirectoryExists(prog + "/$$$"));
 
+  // A program folder that other users may change runs nothing.
+  chmod(prog.c_str(), 0777);
+  EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
+  chmod(prog.c_str(), 0700);
   platform::DeleteFile(prog + "/archive.exe");
   EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
   EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
