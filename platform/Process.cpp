@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -75,6 +76,8 @@ int ExitCode(int status) {
   return kNotStarted;
 }
 
+thread_local bool g_stopCommand = false;
+
 int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
   int status = 0;
   if (!whileWaiting) {
@@ -95,6 +98,7 @@ int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
     }
     if (done < 0 && errno != EINTR) break;
     whileWaiting();
+    if (g_stopCommand) kill(-pid, SIGKILL);  // the child leads a process group of its own
     if (exited >= 0) {
       pollfd fd{exited, POLLIN, 0};
       poll(&fd, 1, 20);
@@ -150,6 +154,7 @@ int RunBatchLines(const std::vector<std::string>& lines, const std::string& fold
     std::string line = Trim(DecodeBatchPercent(raw));
     if (IsIgnoredBatchLine(line)) continue;
     if (line[0] == '@') line = Trim(line.substr(1));
+    if (g_stopCommand) break;
     exitCode = RunBatchCommand(line, folder, whileWaiting);
   }
   return exitCode;
@@ -175,6 +180,10 @@ bool PrepareLaunch(const std::string& program, const std::vector<std::string>& a
   const char* debug = std::getenv("WINEDEBUG");
   if (!debug) environment.emplace_back("WINEDEBUG=-all");
   return true;
+}
+
+void StopCommand() {
+  g_stopCommand = true;
 }
 
 std::string EscapeBatchPercent(std::string_view text) {
@@ -231,6 +240,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 
 std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
                                   const std::function<void()>& whileWaiting) {
+  g_stopCommand = false;
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty()) return std::nullopt;
   std::string folder = CurrentFolder();

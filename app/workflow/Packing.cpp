@@ -1,5 +1,6 @@
 // The pack chain of one map, the two batch files, the archiver run and the placing of VKA
 // files that a package carries.
+#include <algorithm>
 #include <optional>
 
 #include "app/workflow/Components.h"
@@ -7,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Prompter.h"
+#include "platform/Volume.h"
 
 namespace workflow {
 namespace {
@@ -101,8 +103,22 @@ bool ConvertWorkflow::CreateVKA2VKBBatFile() {
 }
 
 int ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
-  const std::optional<int> exitCode =
-      platform::RunCommandLine(commandLine, wait, [this] { view_.WhileWaiting(); });
+  // Whatever archive.exe is, it may write far more than it was given (an archive whose entries
+  // share one payload): it is stopped before the drive of the work area is full.
+  const std::string area = ProgramFolder();
+  bool filling = false;
+  const std::optional<int> exitCode = platform::RunCommandLine(commandLine, wait, [&] {
+    view_.WhileWaiting();
+    const platform::FreeSpace free = platform::FreeSpaceAt(area);
+    constexpr int64_t kMostReserve = int64_t{1} << 30;
+    const int64_t reserve =
+        free.total >= 0 ? std::min(free.total / 20, kMostReserve) : kMostReserve;
+    if (!filling && free.bytes >= 0 && free.bytes < reserve) {
+      filling = true;
+      platform::StopCommand();
+    }
+  });
+  if (filling) mm("stopped: the drive of the work area was filling up !");
   if (exitCode) return *exitCode;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();

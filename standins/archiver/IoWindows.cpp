@@ -319,6 +319,12 @@ bool Folder::OpenParent(const std::string& relative, Folder& parent, std::string
   }
 }
 
+uint64_t FreeBytes(const std::string& folder) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(Wide(folder).c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
+  return available.QuadPart;
+}
+
 bool Exists(const std::string& path) {
   return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

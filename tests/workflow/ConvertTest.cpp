@@ -491,6 +491,27 @@ TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
   ExpectWorkAreaGone();
 }
 
+// Whatever archive.exe is, it is stopped once the work area's drive is down to its reserve (5 %
+// of it here): this one would sleep for a minute and then write.
+TEST_F(ConvertTest, ArchiverIsStoppedWhenTheWorkAreaFillsUp) {
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nsleep 60\nmkdir -p $$$/Scenarios\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  platform::SimulatedVolume filling;
+  filling.driveType = platform::DRIVE_FIXED;
+  filling.free = {4 << 20, -1, 100 << 20};
+  platform::SimulateVolume(prog, filling);
+  vvtest::WriteFile(input + "/big.vka", "VVKA");
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/big.vka");
+  wf.RunConversion();
+  platform::ClearSimulatedVolumes();
+  EXPECT_TRUE(Logged("stopped: the drive of the work area was filling up !"));
+  EXPECT_EQ(wf.Converted(), 0);
+  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios"));
+  ExpectWorkAreaGone();
+}
+
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
   WriteZip(input + "/desert.zip", DesertFiles());
   WriteZip(input + "/plain.zip", {{"plain.vkb", "v"}});
