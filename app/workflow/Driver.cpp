@@ -229,7 +229,13 @@ void ConvertWorkflow::TakeUnpackedMaps(int exitCode) {
     FailPackage("archive.exe unpacked no " + std::string(kScenariosFolder) + " folder");
     return;
   }
-  if (!platform::MergeTree(scenarios, platform::JoinPath(state_.AppFolder, kScenariosFolder))) {
+  std::string blocked;
+  if (!platform::MergeTree(scenarios, platform::JoinPath(state_.AppFolder, kScenariosFolder),
+                           &blocked)) {
+    if (!blocked.empty()) {
+      FailPackage(blocked + " is a link or no folder, so its maps were not moved into it");
+      return;
+    }
     FailPackage("its maps could not all be moved into the " + std::string(kScenariosFolder) +
                 " folder");
     return;

@@ -330,6 +330,29 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   again.RunConversion();
   EXPECT_FALSE(Logged("Done!"));
   EXPECT_EQ(again.Failures(), 1);
+
+  // A folder on the way that is a link, or no folder: nothing is written into it or elsewhere.
+  const std::string elsewhere = tmp / "elsewhere";
+  platform::CreateDir(elsewhere);
+  for (const char* way : {"/Scenarios", "/Scenarios/MP", "/Scenarios/MP/hill"}) {
+    platform::DeleteTree(prog + "/Scenarios");
+    for (const std::string sub : {"/Scenarios", "/Scenarios/MP"})
+      if (sub != way) platform::CreateDir(prog + sub);
+    if (std::string(way).ends_with("hill"))
+      vvtest::WriteFile(prog + way, "a file");
+    else
+      symlink(elsewhere.c_str(), (prog + way).c_str());
+    view.progress.clear();
+    ConvertWorkflow linked(view);
+    Choose(linked, input + "/hill.vka");
+    linked.RunConversion();
+    EXPECT_TRUE(Logged("error - hill.vka : " + prog + way +
+                       " is a link or no folder, so its maps were not moved into it !"))
+        << way << "\n"
+        << ::testing::PrintToString(view.progress);
+    EXPECT_TRUE(Tree(elsewhere).empty()) << way;
+    EXPECT_FALSE(platform::FileExists(prog + "/Scenarios/MP/hill/hill.vkb")) << way;
+  }
 }
 
 TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
