@@ -6,9 +6,9 @@
 // stored there when given. Exit code: 0 when everything converted, 1 when some package or map
 // failed, 2 on bad usage, a missing archive.exe, a Windows archive.exe with no Wine to run it or
 // a program folder that others may change.
-// SIGINT or SIGTERM stops the run before its next package or map (a running archive.exe finishes
-// its map first, so no VKA file is left half written), empties the work area and exits with 130 or
-// 143.
+// SIGINT, SIGTERM or SIGHUP stops the run before its next package or map (a running archive.exe
+// finishes its map first, so no VKA file is left half written), empties the work area and exits
+// with 130, 143 or 129. A killed front end takes its archive.exe with it.
 #include <csignal>
 #include <cstdio>
 #include <string>

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,7 +41,10 @@ std::string FindProgram(const std::string& program, const std::string& folder) {
   return FileExists(path) ? path : std::string();
 }
 
-// Starts program with args, no standard handles, in a new process group. Returns the pid or -1.
+// Starts program with args, no standard handles, in a new process group (a terminal's Ctrl+C
+// is ours to handle), set to be killed when the thread that started it ends, so no archiver
+// outlives a front end that was killed. posix_spawn cannot ask for that, hence fork and exec.
+// Returns the pid or -1.
 pid_t Spawn(const std::string& found, const std::vector<std::string>& given) {
   std::string program;
   std::vector<std::string> args;
@@ -50,23 +53,40 @@ pid_t Spawn(const std::string& found, const std::vector<std::string>& given) {
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd = 0; fd <= 2; ++fd)
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  return rc == 0 ? pid : -1;
+  // The child reports a failed exec through this pipe; a successful one closes it.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return -1;
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on.
+    setpgid(0, 0);
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd <= 2; ++fd) dup2(null, fd);
+    if (null > 2) close(null);
+    execve(program.c_str(), argv.data(), envp.data());
+    const int error = errno;
+    ssize_t ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (pid < 0) return -1;
+  if (n > 0) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
+  }
+  return pid;
 }
 
 // The exit code as a shell would give it: the program's own, or 128 + the signal that ended it.
