@@ -157,6 +157,10 @@ void ConvertWorkflow::ProcessZipRarFile() {
   }
   rr("");
   rr("[ " + state_.PackageFileName + " ]");
+  // One listing of the work folder serves all of the package's maps, and one more serves the
+  // case-insensitive lookups of their moves.
+  const WorkListing listing(parts_->Listing, WorkFolderPath());
+  const platform::FolderListingCache names(WorkFolderPath());
   const int placedBefore = converted_;
   setHasfiles();
   if (!state_.HasFlags.HasVKBFile) {

@@ -141,14 +141,21 @@ TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
 
 TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
   const std::string pkg = input + "/pack.zip";
-  WriteZip(pkg, {{"alpha.vkb", "a"}, {"beta.vkb", "b"}, {"gamma.vkb", "c"}, {"beta_mm.tga", "m"}});
+  // The one listing of the work folder hands out what the file search would: no hidden file.
+  WriteZip(pkg, {{"alpha.vkb", "a"},
+                 {"beta.vkb", "b"},
+                 {"gamma.vkb", "c"},
+                 {"beta_mm.tga", "m"},
+                 {".hidden.vkb", "h"},
+                 {"Delta.VKB", "d"}});
   ConvertWorkflow wf(view);
   Choose(wf, pkg);
   wf.RunConversion();
-  EXPECT_EQ(Tree(maps), (std::vector<std::string>{"alpha.vka", "beta.vka", "gamma.vka"}));
+  EXPECT_EQ(Tree(maps),
+            (std::vector<std::string>{"Delta.vka", "alpha.vka", "beta.vka", "gamma.vka"}));
   EXPECT_EQ(Unpacked(maps + "/beta.vka"),
             (Files{{"Scenarios/MP/beta/beta.vkb", "b"}, {"Scenarios/MP/beta/beta_mm.tga", "m"}}));
-  EXPECT_EQ(wf.Converted(), 3);
+  EXPECT_EQ(wf.Converted(), 4);
   ExpectWorkAreaGone();
 }
 
