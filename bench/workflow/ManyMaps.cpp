@@ -48,6 +48,7 @@ double Convert(const fs::path& bin, const fs::path& root, int maps) {
   ziptest::WriteZip(package, files);
 
   const double before = ChildCpuSeconds();
+  std::fflush(stdout);  // or the child's copy of the buffer is written again
   const pid_t pid = fork();
   if (pid == 0) {
     if (!freopen("/dev/null", "w", stdout)) _exit(127);
