@@ -10,6 +10,7 @@
 #include "app/Unit2.h"
 #include "archives/ProgressForm.h"
 #include "platform/MessagePump.h"
+#include "platform/Paths.h"
 #include "platform/Prompter.h"
 
 int main(int argc, char** argv) {
@@ -24,6 +25,16 @@ int main(int argc, char** argv) {
 
   QtPrompter prompter;
   platform::ScopedPrompter usePrompter(prompter);
+  // Nothing of a folder another user may change is run or loaded.
+  if (const std::string problem = platform::ProgramFolderProblem(); !problem.empty()) {
+    platform::MessageRequest box;
+    box.caption = platform::ApplicationTitle();
+    box.text = "Program folder not safe error!\n\n" + problem +
+               "\n\nNothing was converted. Click OK to terminate this program";
+    box.flags = platform::MB_OK;
+    prompter.MessageBox(box);
+    return 2;
+  }
   // Long extractions keep the windows painted; clicks and keys meanwhile are dropped (the run
   // owns the window until it ends).
   platform::SetMessagePump(TForm1::PumpEvents);

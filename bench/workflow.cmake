@@ -18,3 +18,12 @@ add_custom_target(gui_bench
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/workflow/run-gui-bench ${CMAKE_BINARY_DIR}
   DEPENDS make-packages gui-folder-run varevudov-cli archiver unzdll_standin unrar_standin
   USES_TERMINAL)
+
+# One package of many tiny maps: 1,000 against 4,000 (discovery must stay linear in maps).
+add_executable(many-maps ${CMAKE_CURRENT_LIST_DIR}/workflow/ManyMaps.cpp)
+target_link_libraries(many-maps PRIVATE vv_test_fixtures)
+set_target_properties(many-maps PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+add_custom_target(many_maps_bench
+  COMMAND ${CMAKE_CURRENT_BINARY_DIR}/many-maps ${CMAKE_BINARY_DIR}/bin
+  DEPENDS many-maps varevudov-cli archiver unzdll_standin unrar_standin
+  USES_TERMINAL)

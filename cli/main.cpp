@@ -4,10 +4,12 @@
 // user's own folder when that is read-only or the program is installed) holds the work area,
 // archive.exe and the settings file; --target defaults to the settings file's folder and is
 // stored there when given. Exit code: 0 when everything converted, 1 when some package or map
-// failed, 2 on bad usage, a missing archive.exe or a Windows archive.exe with no Wine to run it.
-// SIGINT or SIGTERM stops the run after the current map, as the window's stop question says (a
-// running archive.exe finishes its map first, so no VKA file is left half written), empties the
-// work area and exits with 130 or 143.
+// failed, 2 on bad usage, a missing archive.exe, a Windows archive.exe with no Wine to run it or
+// a program folder that others may change.
+// SIGINT, SIGTERM or SIGHUP stops the run after the current map, as the window's stop question
+// says (a running archive.exe finishes its map first, so no VKA file is left half written),
+// empties the work area and exits with 130, 143 or 129. A killed front end takes its archive.exe
+// with it.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -81,6 +83,11 @@ int main(int argc, char** argv) {
     }
   }
   if (paths.empty()) return Usage("no package or folder given");
+  // Nothing of a folder another user may change is run or loaded.
+  if (const std::string problem = platform::ProgramFolderProblem(); !problem.empty()) {
+    std::fprintf(stderr, "varevudov-cli: %s; nothing converted\n", problem.c_str());
+    return kUsageError;
+  }
 
   ConsoleView view;
   ConsolePrompter prompter;

@@ -20,6 +20,7 @@ void CatchStopSignals(StopHandler handler) {
   action.sa_flags = SA_RESTART;  // a read in the middle of an extraction goes on
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);  // the terminal was closed
 }
 
 }  // namespace platform

@@ -9,9 +9,9 @@ namespace platform {
 // caller's own if it is UTF-8, else C.UTF-8.
 void UseUtf8Locale();
 
-// Calls handler with the signal's number when the user interrupts the program (Ctrl+C) or asks
-// it to terminate, instead of ending it. The handler runs as a signal handler: it may only set
-// flags. A read in progress goes on afterwards.
+// Calls handler with the signal's number when the user interrupts the program (Ctrl+C), asks
+// it to terminate or closes its terminal, instead of ending it. The handler runs as a signal
+// handler: it may only set flags. A read in progress goes on afterwards.
 using StopHandler = void (*)(int signal);
 void CatchStopSignals(StopHandler handler);
 

@@ -84,6 +84,8 @@ bool ForEachEntryAt(int dirFd, Visit visit) {
     close(scanFd);
     return false;
   }
+  // The copy shares its position with dirFd: a folder read before is read again from the start.
+  rewinddir(dir);
   bool ok = true;
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
@@ -111,48 +113,73 @@ bool EmptyFolderAt(int dirFd) {
   });
 }
 
-// The destination name in folder for an entry called name: the existing entry that matches it
-// ignoring case, else name as given.
-std::string EntryIn(const std::string& folder, const std::string& name) {
-  return ResolvePath(JoinPath(folder, name));
-}
-
-// Puts the regular file name of the open folder fromDir (whose path is from) in place of to,
-// replacing a file there. Across file systems the copy goes to a fresh name beside to first, so
-// to is never left half written.
-bool ReplaceFile(int fromDir, const std::string& name, const std::string& from,
-                 const std::string& to) {
-  if (renameat(fromDir, name.c_str(), AT_FDCWD, to.c_str()) == 0) return true;
-  if (errno != EXDEV) return false;
-  const std::string temp = to + ".vv-move";
-  unlink(temp.c_str());
-  if (!CopyNewFile(from, temp)) return false;
-  if (rename(temp.c_str(), to.c_str()) != 0) {
-    unlink(temp.c_str());
-    return false;
-  }
-  return unlink(from.c_str()) == 0;
-}
-
-bool MergeFolderAt(int sourceFd, const std::string& source, const std::string& destination) {
+// The entry of the open folder dirFd that is name ignoring case (an exact match first); name as
+// given when there is none or several.
+std::string EntryAt(int dirFd, const std::string& name) {
   struct stat st;
-  if (lstat(destination.c_str(), &st) != 0) {
-    if (mkdir(destination.c_str(), 0777) != 0) return false;
-  } else if (stat(destination.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  if (fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return name;
+  const std::u32string folded = FoldFileName(name);
+  std::string found = name;
+  int matches = 0;
+  ForEachEntryAt(dirFd, [&](const std::string& entry, const struct stat&) {
+    if (FoldFileName(entry) == folded && ++matches == 1) found = entry;
+    return true;
+  });
+  return matches == 1 ? found : name;
+}
+
+// The folder name of the open folder dirFd, made when missing (with make), never through a link.
+UniqueFd OpenFolderAt(int dirFd, const std::string& name, bool make) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  UniqueFd fd(openat(dirFd, name.c_str(), kFlags));
+  if (fd.get() < 0 && errno == ENOENT && make && mkdirat(dirFd, name.c_str(), 0777) == 0)
+    fd = UniqueFd(openat(dirFd, name.c_str(), kFlags));
+  return fd;
+}
+
+// Puts the regular file name of the open folder fromDir in place of the entry to of the open
+// folder toDir, replacing a file there (a link there is replaced, not followed). Across file
+// systems the copy goes to a fresh name beside to first, so to is never left half written.
+bool ReplaceFileAt(int fromDir, const std::string& name, int toDir, const std::string& to) {
+  if (renameat(fromDir, name.c_str(), toDir, to.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  // The open folders by their descriptors: nothing on the way can be swapped for a link.
+  auto at = [](int dir, const std::string& entry) {
+    return "/proc/self/fd/" + std::to_string(dir) + "/" + entry;
+  };
+  const std::string temp = to + ".vv-move";
+  unlinkat(toDir, temp.c_str(), 0);
+  if (!CopyNewFile(at(fromDir, name), at(toDir, temp))) return false;
+  if (renameat(toDir, temp.c_str(), toDir, to.c_str()) != 0) {
+    unlinkat(toDir, temp.c_str(), 0);
     return false;
   }
+  return unlinkat(fromDir, name.c_str(), 0) == 0;
+}
+
+// Merges the open folder sourceFd into the open folder destFd (shown is its path). With write
+// false it only looks: whether a folder on the way there is a link or no folder (named in
+// blocked). Folders are opened without following links at every depth.
+bool MergeFolderAt(int sourceFd, int destFd, const std::string& shown, bool write,
+                   std::string& blocked) {
   return ForEachEntryAt(sourceFd, [&](const std::string& name, const struct stat& entry) {
-    const std::string from = JoinPath(source, name);
-    const std::string to = EntryIn(destination, name);
+    const std::string to = EntryAt(destFd, name);
+    struct stat there;
+    const bool exists = fstatat(destFd, to.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
     if (S_ISDIR(entry.st_mode)) {
       UniqueFd child(
           openat(sourceFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      return child.get() >= 0 && MergeFolderAt(child.get(), from, to);
+      if (child.get() < 0) return false;
+      if (!exists && !write) return true;  // made afresh when written: nothing in the way
+      UniqueFd into = OpenFolderAt(destFd, to, write);
+      if (into.get() < 0) {
+        if (blocked.empty()) blocked = JoinPath(shown, to);
+        return false;
+      }
+      return MergeFolderAt(child.get(), into.get(), JoinPath(shown, to), write, blocked);
     }
-    if (!S_ISREG(entry.st_mode)) return false;
-    struct stat existing;
-    const bool folderInTheWay = lstat(to.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode);
-    return !folderInTheWay && ReplaceFile(sourceFd, name, from, to);
+    if (!S_ISREG(entry.st_mode) || (exists && S_ISDIR(there.st_mode))) return false;
+    return !write || ReplaceFileAt(sourceFd, name, destFd, to);
   });
 }
 
@@ -237,12 +264,20 @@ bool RemoveAnyEntry(const std::string& path) {
   return false;
 }
 
-bool MergeTree(const std::string& source, const std::string& destination) {
+bool MergeTree(const std::string& source, const std::string& destination, std::string* blocked) {
   if (source.empty() || destination.empty()) return false;
   UniqueFd dir(open(ResolvePath(source).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  if (dir.get() < 0) return false;
-  return MergeFolderAt(dir.get(), ResolvePath(source),
-                       ResolvePath(ExcludeTrailingPathDelimiter(destination)));
+  const std::string to = ResolvePath(ExcludeTrailingPathDelimiter(destination));
+  UniqueFd parent(open(ExtractFileDir(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0 || parent.get() < 0) return false;
+  UniqueFd into = OpenFolderAt(parent.get(), ExtractFileName(to), true);
+  std::string refused = into.get() < 0 ? to : std::string();
+  // Looked at whole first, so a link anywhere leaves every map where it is.
+  if (into.get() >= 0) MergeFolderAt(dir.get(), into.get(), to, false, refused);
+  if (refused.empty() && into.get() >= 0 && MergeFolderAt(dir.get(), into.get(), to, true, refused))
+    return true;
+  if (blocked) *blocked = refused;
+  return false;
 }
 
 int64_t FileSize(const std::string& path) {

@@ -26,9 +26,11 @@ bool DeleteTree(const std::string& path);
 bool RemoveAnyEntry(const std::string& path);
 // Moves the regular files and folders under source into destination (created when missing),
 // replacing files of the same name there and keeping the others. Symbolic links and special
-// files under source are not moved, and no link under source is followed. False when anything
-// could not be moved.
-bool MergeTree(const std::string& source, const std::string& destination);
+// files under source are not moved, and no link under source is followed. No link at or under
+// destination is followed either: when a folder there is a link or no folder, nothing is moved
+// and blocked (when given) names it. False when anything could not be moved.
+bool MergeTree(const std::string& source, const std::string& destination,
+               std::string* blocked = nullptr);
 
 int64_t FileSize(const std::string& path);  // -1 when missing
 // Last-write time as a local DOS date/time (date in the high 16 bits); -1 when missing.

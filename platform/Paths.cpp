@@ -176,6 +176,40 @@ std::string FindProgramFile(const std::string& name) {
   return std::string();
 }
 
+std::string ProgramFolderProblem() {
+  const ProgramFolders& folders = Current();
+  const std::string& folder = folders.program;
+  auto untrusted = [](const std::string& path, const struct stat& st) -> std::string {
+    if (st.st_uid != getuid() && st.st_uid != 0)
+      return path + " belongs to another user (uid " + std::to_string(st.st_uid) +
+             "): remove it or have it removed, then start the program again";
+    if (st.st_mode & (S_IWGRP | S_IWOTH))
+      return path + " may be changed by other users: make it yours alone with chmod go-w '" + path +
+             "'";
+    return {};
+  };
+  struct stat st;
+  if (folders.perUser && lstat(folder.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    return "the program folder " + folder +
+           " is a link: remove the link, and the program makes a folder of your own there";
+  if (stat(folder.c_str(), &st) != 0) return {};
+  if (std::string problem = untrusted(folder, st); !problem.empty())
+    return "the program folder " + problem;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return {};
+  std::string problem;
+  while (dirent* entry = readdir(dir)) {
+    const std::string ext = LowerCase(ExtractFileExt(entry->d_name));
+    const std::string path = JoinPath(folder, entry->d_name);
+    if ((ext == ".exe" || ext == ".dll" || ext == ".so") && stat(path.c_str(), &st) == 0 &&
+        S_ISREG(st.st_mode))
+      problem = untrusted(path, st);
+    if (!problem.empty()) break;
+  }
+  closedir(dir);
+  return problem.empty() ? problem : "in the program folder, " + problem;
+}
+
 FolderListingCache::FolderListingCache(const std::string& root)
     : root_(ForEachComponent(ResolvePath(root), [](const std::string&, const std::string&) {})),
       previous_(g_listingCache) {

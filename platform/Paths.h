@@ -37,6 +37,12 @@ std::string ExecutablePath();  // the running program's file; empty when the sys
 void SetProgramFolder(const std::string& folder);  // empty: back to the chosen folders
 void SetProgramFolders(const ProgramFolders& folders);
 
+// What makes the program folder of this run unsafe to run or load anything from, with how to
+// fix it; empty when nothing. Whoever may change the folder, archive.exe or a library in it
+// chooses what runs as the user: the folder and every ".exe", ".dll" or ".so" in it must belong
+// to the user or root and be writable by nobody else, and a per-user folder must not be a link.
+std::string ProgramFolderProblem();
+
 // A file the program runs or loads (archive.exe, a stand-in library): the program folder's
 // first, so a user's own copy wins, then the bundled one. Empty when neither exists.
 std::string FindProgramFile(const std::string& name);

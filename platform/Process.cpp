@@ -2,7 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,8 +79,11 @@ class ErrorTail {
   int write_ = -1;
 };
 
-// Starts program with args, no standard input or output, in a new process group. Its standard
-// error goes to errors when given, else nowhere. Returns the pid or -1.
+// Starts program with args, no standard input or output, in a new process group (a terminal's
+// Ctrl+C is ours to handle), set to be killed when the thread that started it ends, so no archiver
+// outlives a front end that was killed. Its standard error goes to errors when given, else
+// nowhere. posix_spawn cannot ask for the parent-death signal, hence fork and exec. Returns the
+// pid or -1.
 pid_t Spawn(const std::string& found, const std::vector<std::string>& given,
             const ErrorTail* errors) {
   std::string program;
@@ -89,25 +93,42 @@ pid_t Spawn(const std::string& found, const std::vector<std::string>& given,
   std::vector<char*> envp;
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  for (int fd = 0; fd <= 2; ++fd)
-    posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-  if (errors && errors->WriteEnd() >= 0)
-    posix_spawn_file_actions_adddup2(&actions, errors->WriteEnd(), 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  return rc == 0 ? pid : -1;
+  // The child reports a failed exec through this pipe; a successful one closes it.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return -1;
+  const int errorEnd = errors ? errors->WriteEnd() : -1;
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls from here on.
+    setpgid(0, 0);
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    for (int fd = 0; fd <= 2; ++fd) dup2(null, fd);
+    if (null > 2) close(null);
+    if (errorEnd >= 0) dup2(errorEnd, 2);
+    execve(program.c_str(), argv.data(), envp.data());
+    const int error = errno;
+    ssize_t ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (pid < 0) return -1;
+  if (n > 0) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
+  }
+  return pid;
 }
 
 // The exit code as a shell would give it: the program's own, or 128 + the signal that ended it.
@@ -116,6 +137,8 @@ int ExitCode(int status) {
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return kNotStarted;
 }
+
+thread_local bool g_stopCommand = false;
 
 int WaitFor(pid_t pid, const std::function<void()>& whileWaiting, ErrorTail* errors = nullptr) {
   int status = 0;
@@ -137,6 +160,7 @@ int WaitFor(pid_t pid, const std::function<void()>& whileWaiting, ErrorTail* err
     }
     if (done < 0 && errno != EINTR) break;
     if (whileWaiting) whileWaiting();
+    if (g_stopCommand) kill(-pid, SIGKILL);  // the child leads a process group of its own
     pollfd fds[2] = {{exited, POLLIN, 0}, {errors ? errors->ReadEnd() : -1, POLLIN, 0}};
     // Without a window to keep painted, only the child's end or its output wakes us.
     poll(fds, 2, whileWaiting || exited < 0 ? 20 : -1);
@@ -190,6 +214,7 @@ int RunBatchLines(const std::vector<std::string>& lines, const std::string& fold
     std::string line = Trim(DecodeBatchPercent(raw));
     if (IsIgnoredBatchLine(line)) continue;
     if (line[0] == '@') line = Trim(line.substr(1));
+    if (g_stopCommand) break;
     exitCode = RunBatchCommand(line, folder, whileWaiting, errors);
   }
   return exitCode;
@@ -215,6 +240,10 @@ bool PrepareLaunch(const std::string& program, const std::vector<std::string>& a
   const char* debug = std::getenv("WINEDEBUG");
   if (!debug) environment.emplace_back("WINEDEBUG=-all");
   return true;
+}
+
+void StopCommand() {
+  g_stopCommand = true;
 }
 
 std::string EscapeBatchPercent(std::string_view text) {
@@ -272,6 +301,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
                                   const std::function<void()>& whileWaiting,
                                   std::string* errorOutput) {
+  g_stopCommand = false;
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty()) return std::nullopt;
   std::string folder = CurrentFolder();

@@ -34,6 +34,10 @@ std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
                                   const std::function<void()>& whileWaiting = {},
                                   std::string* errorOutput = nullptr);
 
+// Called from whileWaiting: ends the program being waited for at once (its whole process group)
+// and skips the rest of the batch file. The run then reports 128 + SIGKILL.
+void StopCommand();
+
 // Text for a batch-file line with every "%" doubled, so the batch language gives it back as
 // written.
 std::string EscapeBatchPercent(std::string_view text);

@@ -62,9 +62,11 @@ FreeSpace FreeSpaceAt(const std::string& path) {
     real.bytes = static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
     // File systems without a fixed number of entries report none at all.
     if (vfs.f_files > 0) real.entries = static_cast<int64_t>(vfs.f_favail);
+    real.total = static_cast<int64_t>(vfs.f_blocks) * static_cast<int64_t>(vfs.f_frsize);
   }
   return {simulated.bytes >= 0 ? simulated.bytes : real.bytes,
-          simulated.entries >= 0 ? simulated.entries : real.entries};
+          simulated.entries >= 0 ? simulated.entries : real.entries,
+          simulated.total >= 0 ? simulated.total : real.total};
 }
 
 size_t MaxNameLength(const std::string& folder) {

@@ -21,10 +21,11 @@ unsigned GetDriveType(const std::string& root);
 bool GetVolumeLabel(const std::string& root, std::string& label);
 
 // Room left on the file system that holds path, for an unprivileged writer: bytes and new file
-// entries. Both -1 when it cannot be told.
+// entries, and the size of the whole file system. Each -1 when it cannot be told.
 struct FreeSpace {
   int64_t bytes = -1;
   int64_t entries = -1;
+  int64_t total = -1;
 };
 FreeSpace FreeSpaceAt(const std::string& path);
 // The longest file name, in bytes, that the file system holding folder takes (255 when it

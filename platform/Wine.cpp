@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 
+#include "platform/DeviceNames.h"
 #include "platform/Strings.h"
 
 namespace platform {
@@ -100,13 +101,17 @@ const std::map<std::string, unsigned>& LocaleCodePages() {
   return table;
 }
 
-// Whether one component of a path can be a Windows file name.
-bool WindowsComponent(const std::string& name) {
-  if (name.empty()) return false;
+// What keeps one component of a path from being a Windows file name; empty when nothing.
+std::string ComponentFault(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return "is not a file name";
+  if (name.find('"') != std::string::npos) return "holds a double quote";
   for (unsigned char c : name)
-    if (c < 0x20 || c == 0x7F || std::strchr("<>:\"|?*\\", c)) return false;
+    if (c < 0x20 || c == 0x7F || std::strchr("<>:|?*\\", c))
+      return "holds a character windows does not allow in names";
   // Windows drops trailing blanks and dots, so such a name would reach another file.
-  return name.back() != ' ' && name.back() != '.';
+  if (name.back() == ' ' || name.back() == '.') return "ends in a blank or dot";
+  if (IsWindowsDeviceName(name)) return "is a windows device name";
+  return {};
 }
 
 std::string Canonical(const std::string& path) {
@@ -220,17 +225,18 @@ WindowsNames WindowsNames::ForEnvironment() {
   return WindowsNames(ReadDosDevices(WinePrefix()), WineAnsiCodePage(), WineUnixCharset());
 }
 
-bool WindowsNames::Path(const std::string& given, std::string& out) const {
-  if (given.empty() || given.front() != '/') return false;
+bool WindowsNames::Path(const std::string& given, std::string& out, std::string* why) const {
+  auto refuse = [why](const std::string& name, const std::string& fault) {
+    if (why) *why = "\"" + name + "\" " + fault;
+    return false;
+  };
+  if (given.empty() || given.front() != '/') return refuse(given, "is not a whole path");
   std::string path = given;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   // Paths come whole: "." or ".." would make the drive search below skip a folder.
   if (path.find("/./") != std::string::npos || path.find("/../") != std::string::npos ||
       path.ends_with("/.") || path.ends_with("/.."))
-    return false;
-  // Wine reads arguments and Unix names in the locale's charset; outside UTF-8 (or under C,
-  // where it takes them as ASCII) only ASCII is safe.
-  if (!IsUtf8(unixCharset_) && !IsAscii(path)) return false;
+    return refuse(given, "is not a whole path");
   // As Wine does it: the deepest folder on the way that is the root of a drive (compared by
   // device and inode, so links count as Wine follows them), the lowest letter first.
   char letter = 'z';
@@ -265,7 +271,11 @@ bool WindowsNames::Path(const std::string& given, std::string& out) const {
     if (end == std::string::npos) end = path.size();
     const std::string part = path.substr(start, end - start);
     if (!part.empty()) {
-      if (part == "." || part == ".." || !WindowsComponent(part)) return false;
+      if (const std::string fault = ComponentFault(part); !fault.empty())
+        return refuse(part, fault);
+      if (!ExactlyAnsi(part))
+        return refuse(
+            part, "holds a character code page " + std::to_string(codePage_) + " does not have");
       result += '\\';
       result += part;
     }
@@ -273,6 +283,17 @@ bool WindowsNames::Path(const std::string& given, std::string& out) const {
   }
   out = result;
   return true;
+}
+
+bool WindowsNames::ExactlyAnsi(const std::string& text) const {
+  // Wine reads arguments and Unix names in the locale's charset (under C as ASCII); the way
+  // back from the code page must give the same text, or the program saw another name.
+  std::string ansi, back;
+  if (!Ansi(text, ansi)) return false;
+  if (IsAscii(text)) return true;
+  if (!IsUtf8(unixCharset_)) return false;
+  const std::string codePage = codePage_ == 65001 ? "UTF-8" : "CP" + std::to_string(codePage_);
+  return Convert(ansi, unixCharset_, codePage, back) && back == text;
 }
 
 bool WindowsNames::Ansi(const std::string& text, std::string& out) const {

@@ -42,14 +42,19 @@ class WindowsNames {
   // An absolute path in Windows form: the drive whose folder holds it most closely (Z: for the
   // root when the prefix has no mapping), then the rest with backslashes. The bytes of the names
   // stay as they are. False when a component cannot be a Windows name (one of <>:"|?*\, a
-  // control character, a trailing blank or dot) or Wine would not read it from an argument.
-  bool Path(const std::string& path, std::string& out) const;
+  // control character, a trailing blank or dot, a device name such as "com1.vka") or does not
+  // map to the ANSI code page exactly: an ANSI program reads its arguments through a best-fit
+  // mapping that turns look-alikes (fullwidth quote, backslash, colon) into the real ones. why,
+  // when given, then names the component and what is wrong with it.
+  bool Path(const std::string& path, std::string& out, std::string* why = nullptr) const;
   // Text in Wine's ANSI code page; false when a character has no place there.
   bool Ansi(const std::string& text, std::string& out) const;
 
   unsigned CodePage() const { return codePage_; }
 
  private:
+  bool ExactlyAnsi(const std::string& text) const;
+
   std::vector<std::pair<char, std::string>> drives_;
   unsigned codePage_;
   std::string unixCharset_;

@@ -38,10 +38,10 @@ void ConvertWorkflow::ShowWineMissing() {
   platform::CurrentPrompter().MessageBox(box);
 }
 
-std::string ConvertWorkflow::ArchiverPath(const std::string& path) const {
+std::string ConvertWorkflow::ArchiverPath(const std::string& path, std::string* why) const {
   if (archiver_ == ArchiverKind::Native || !windowsNames_) return path;
   std::string windows;
-  return windowsNames_->Path(path, windows) ? windows : std::string();
+  return windowsNames_->Path(path, windows, why) ? windows : std::string();
 }
 
 bool ConvertWorkflow::ArchiverText(const std::string& text, std::string& out) const {
@@ -52,18 +52,15 @@ bool ConvertWorkflow::ArchiverText(const std::string& text, std::string& out) co
   return windowsNames_->Ansi(text, out);
 }
 
-bool ConvertWorkflow::MapReadableByArchiver() const {
+bool ConvertWorkflow::MapReadableByArchiver(std::string& why) const {
   if (archiver_ == ArchiverKind::Native) return true;
   const ConvertState& s = state_;
-  std::string ignored;
-  if (!ArchiverText(s.MapName, ignored)) return false;
-  // The target path goes into the batch line; suffixes added later are plain ASCII.
-  if (ArchiverPath(platform::JoinPath(s.VKAFolder, s.MapName + ".vka")).empty()) return false;
-  const std::string folder = MapStagingFolder(s);
-  for (const std::string& name : TocFileNames(s)) {
-    const std::string path = ArchiverPath(folder + name);
-    if (path.empty() || !ArchiverText(path, ignored)) return false;
-  }
+  // Every path goes through the one gate: the target in the batch line (suffixes added later
+  // are plain ASCII), each TOC line with the program and work folders in it.
+  std::vector<std::string> paths = {platform::JoinPath(s.VKAFolder, s.MapName + ".vka")};
+  for (const std::string& name : TocFileNames(s)) paths.push_back(MapStagingFolder(s) + name);
+  for (const std::string& path : paths)
+    if (ArchiverPath(path, &why).empty()) return false;
   return true;
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 // The non-visual components the workflow owns, kept out of Workflow.h so that its users need
 // none of their headers.
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "app/workflow/Workflow.h"
 #include "archives/RAR.h"
 #include "archives/Zip.h"
@@ -9,10 +13,39 @@
 
 namespace workflow {
 
+class WorkListing;
+
 struct ConvertWorkflow::Components {
   TZip Zip1;
   TRAR RAR1;
   TFileSearch FileSearch1;
+  WorkListing* Listing = nullptr;  // the work folder's, while a package's maps are worked on
+};
+
+// The work folder listed once for all the maps of a package, so a package of n maps costs O(n)
+// searches rather than n listings of the whole folder. While one lives, searches of the work
+// folder are answered from it, in the file search's order and with its filter. Nothing is added
+// to the work folder meanwhile (each map's pass only takes its files away): entries found gone
+// are dropped, and each wildcard mask is searched on from its last first match.
+class WorkListing {
+ public:
+  WorkListing(WorkListing*& slot, const std::string& folder);
+  ~WorkListing();
+  WorkListing(const WorkListing&) = delete;
+  WorkListing& operator=(const WorkListing&) = delete;
+  // The entries that match mask and that the file search would hand out, in its order.
+  std::vector<std::string> Matches(const std::string& mask, bool firstOnly);
+
+ private:
+  bool Handed(size_t i);
+
+  WorkListing*& slot_;
+  WorkListing* previous_;
+  std::string folder_;
+  std::vector<std::string> names_;
+  std::vector<bool> gone_;
+  std::unordered_map<std::u32string, std::vector<size_t>> byName_;
+  std::unordered_map<std::string, size_t> cursors_;
 };
 
 // Opens a search in the constructor and always closes it, also when a step raises, so the one

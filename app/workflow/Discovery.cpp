@@ -66,6 +66,10 @@ bool SearchScope::NextFile(std::string& name) {
 std::string ConvertWorkflow::FindFirstEntry(const std::string& mask) {
   std::string name;
   if (mask.empty()) return name;
+  if (parts_->Listing) {
+    const std::vector<std::string> found = parts_->Listing->Matches(mask, true);
+    return found.empty() ? name : found.front();
+  }
   SearchScope search(parts_->FileSearch1, WorkFolderPath(), mask);
   search.NextFile(name);
   return name;
@@ -92,9 +96,14 @@ void ConvertWorkflow::setHasfiles() {
   if (!platform::DirectoryExists(WorkFolderPath())) return;
 
   {
-    SearchScope search(parts_->FileSearch1, WorkFolderPath(), "*.vka");
-    std::string name;
-    while (search.NextFile(name)) {
+    std::vector<std::string> carried;
+    if (parts_->Listing) {
+      carried = parts_->Listing->Matches("*.vka", false);
+    } else {
+      SearchScope search(parts_->FileSearch1, WorkFolderPath(), "*.vka");
+      for (std::string name; search.NextFile(name);) carried.push_back(name);
+    }
+    for (const std::string& name : carried) {
       s.VKASourceSubfolder = std::string(kWorkFolder) + platform::kPathDelim;
       mm("File : " + name + " found");
       s.MapName = name.substr(0, name.rfind('.'));
@@ -135,8 +144,16 @@ void ConvertWorkflow::setHasfiles() {
 
 bool ConvertWorkflow::TakeCompanion(const std::string& name) {
   if (name.empty()) return false;
-  if (NameAllowed(name)) return true;
-  mm(name + " : name holds a character not allowed in file names, left out of the map !");
+  if (!NameAllowed(name)) {
+    mm(name + " : name holds a character not allowed in file names, left out of the map !");
+    return false;
+  }
+  // Said once, for the map it would have joined; the search after the last map finds it again.
+  std::string why;
+  if (!state_.HasFlags.HasVKBFile ||
+      !ArchiverPath(platform::JoinPath(WorkFolderPath(), name), &why).empty())
+    return state_.HasFlags.HasVKBFile;
+  mm(name + " : " + why + " for the Windows archive.exe, left out of the map !");
   return false;
 }
 

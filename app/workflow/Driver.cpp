@@ -186,6 +186,10 @@ void ConvertWorkflow::ProcessZipRarFile() {
   }
   rr("");
   rr("[ " + state_.PackageFileName + " ]");
+  // One listing of the work folder serves all of the package's maps, and one more serves the
+  // case-insensitive lookups of their moves.
+  const WorkListing listing(parts_->Listing, WorkFolderPath());
+  const platform::FolderListingCache names(WorkFolderPath());
   const int placedBefore = placed_;
   setHasfiles();
   if (!state_.HasFlags.HasVKBFile) {
@@ -213,9 +217,14 @@ void ConvertWorkflow::ProcessZipRarFile() {
 void ConvertWorkflow::ProcessVKAfile() {
   state_.AppFolder = ProgramFolder();
   const std::string work = WorkFolderPath();
-  if (!QuotableInBatch(ArchiverPath(state_.MapFilePath)) || !QuotableInBatch(ArchiverPath(work))) {
-    FailPackage("its path can not be passed to archive.exe");
-    return;
+  // The package and the work folder go through the same gate as every name of the pack road.
+  for (const std::string& path : {state_.MapFilePath, work}) {
+    std::string why;
+    if (!QuotableInBatch(ArchiverPath(path, &why))) {
+      FailPackage((why.empty() ? std::string("its path") : why + ", so it") +
+                  " can not be passed to archive.exe");
+      return;
+    }
   }
   // The archive is unpacked into a fresh work folder first: only its maps go on to the
   // program folder, never a file that would sit beside the program (a library, a script).
@@ -253,7 +262,13 @@ void ConvertWorkflow::TakeUnpackedMaps(int exitCode) {
     FailPackage("archive.exe unpacked no " + std::string(kScenariosFolder) + " folder");
     return;
   }
-  if (!platform::MergeTree(scenarios, platform::JoinPath(state_.AppFolder, kScenariosFolder))) {
+  std::string blocked;
+  if (!platform::MergeTree(scenarios, platform::JoinPath(state_.AppFolder, kScenariosFolder),
+                           &blocked)) {
+    if (!blocked.empty()) {
+      FailPackage(blocked + " is a link or no folder, so its maps were not moved into it");
+      return;
+    }
     FailPackage("its maps could not all be moved into the " + std::string(kScenariosFolder) +
                 " folder");
     return;

@@ -1,5 +1,6 @@
 // The pack chain of one map, the two batch files, the archiver run and the placing of VKA
 // files that a package carries.
+#include <algorithm>
 #include <optional>
 
 #include "app/workflow/Components.h"
@@ -52,9 +53,9 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   }
   // One target for the batch file and the result test alike.
   if (TargetKnown()) s.VKAFolder = TargetFolder();
-  if (!MapReadableByArchiver()) {
-    mm(s.VKBFileName + " : a name or folder of this map can not be given to the Windows " +
-       "archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
+  if (std::string why; !MapReadableByArchiver(why)) {
+    mm(s.VKBFileName + " : " + why + ", so a name or folder of this map can not be given to " +
+       "the Windows archive.exe (code page " + std::to_string(windowsNames_->CodePage()) +
        "), not converted !");
     platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
     ++failures_;
@@ -137,8 +138,25 @@ std::string ConvertWorkflow::ArchiverFailure(int exitCode) const {
 }
 
 int ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
+  // Whatever archive.exe is, it may write far more than it was given (an archive whose entries
+  // share one payload): it is stopped before the drive of the work area is full.
+  const std::string area = ProgramFolder();
+  bool filling = false;
   const std::optional<int> exitCode = platform::RunCommandLine(
-      commandLine, wait, [this] { view_.WhileWaiting(); }, &archiverErrors_);
+      commandLine, wait,
+      [&] {
+        view_.WhileWaiting();
+        const platform::FreeSpace free = platform::FreeSpaceAt(area);
+        constexpr int64_t kMostReserve = int64_t{1} << 30;
+        const int64_t reserve =
+            free.total >= 0 ? std::min(free.total / 20, kMostReserve) : kMostReserve;
+        if (!filling && free.bytes >= 0 && free.bytes < reserve) {
+          filling = true;
+          platform::StopCommand();
+        }
+      },
+      &archiverErrors_);
+  if (filling) mm("stopped: the drive of the work area was filling up !");
   if (exitCode) return *exitCode;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();

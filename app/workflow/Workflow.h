@@ -80,8 +80,8 @@ class ConvertWorkflow {
   // Decided by the start-up check from the file's header and kept for the run.
   ArchiverKind Archiver() const { return archiver_; }
   // A path as archive.exe reads it: unchanged for a native archiver, in Windows form for a
-  // Windows one (empty when it has none).
-  std::string ArchiverPath(const std::string& path) const;
+  // Windows one (empty when it has none; why then names the part and what is wrong with it).
+  std::string ArchiverPath(const std::string& path, std::string* why = nullptr) const;
   void ResetState();  // the activation reset
 
   // --- selections: the click handlers call these after their dialogs ---
@@ -176,8 +176,9 @@ class ConvertWorkflow {
   // True when a stop was asked for; logs the stop once per run.
   bool Stopping();
   void DecideArchiverKind();
-  // Whether the Windows archiver can be given every name and path of the current map.
-  bool MapReadableByArchiver() const;
+  // Whether the Windows archiver can be given every name and path of the current map; why
+  // names the first one it can not.
+  bool MapReadableByArchiver(std::string& why) const;
   // Text of the TOC script in the archiver's code page; false when it has no place there.
   bool ArchiverText(const std::string& text, std::string& out) const;
 

@@ -84,6 +84,9 @@ class Folder {
   std::string path_;
 };
 
+// Bytes an unprivileged writer may still put on the drive that holds folder; UINT64_MAX when it
+// cannot be told.
+uint64_t FreeBytes(const std::string& folder);
 // Whether anything (a link included) has that name.
 bool Exists(const std::string& path);
 // The folder's full path with links resolved; empty when it is no folder.

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -244,6 +245,12 @@ bool Folder::OpenParent(const std::string& relative, Folder& parent, std::string
     path += "/" + part;
     start = slash + 1;
   }
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+  struct statvfs vfs;
+  if (statvfs(folder.c_str(), &vfs) != 0) return UINT64_MAX;
+  return static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
 }
 
 bool Exists(const std::string& path) {

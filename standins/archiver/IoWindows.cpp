@@ -2,8 +2,11 @@
 // link or junction is recognised by its final path (links resolved) differing from the path
 // asked for, which also holds under Wine, where links of the host show up that way.
 #include <windows.h>
+// after windows.h, which it needs
+#include <aclapi.h>
 
 #include <cwctype>
+#include <vector>
 
 #include "Io.h"
 
@@ -155,6 +158,29 @@ Output::~Output() {
 
 namespace {
 
+// Whether the open file (opened with read access) belongs to the user running this program.
+// Under Wine a host file shows the user's own account when its Unix owner is the user, and a
+// Unix account of its own otherwise.
+bool OwnedByMe(HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  bool mine = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> user(size);
+    if (size > 0 && GetTokenInformation(token, TokenUser, user.data(), size, &size))
+      mine = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return mine;
+}
+
 // Removes temp when it is what a killed run left. True when the name is free now; false, with
 // the reason, when what is there stays.
 bool RemoveLeftover(const std::wstring& temp, const std::string& shown,
@@ -173,7 +199,8 @@ bool RemoveLeftover(const std::wstring& temp, const std::string& shown,
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(h, &info) || info.nNumberOfLinks != 1 ||
       (info.dwFileAttributes &
-       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)))
+       (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+      !OwnedByMe(h))
     return false;
   std::string head(unfinished.size(), '\0');
   DWORD got = 0;
@@ -317,6 +344,12 @@ bool Folder::OpenParent(const std::string& relative, Folder& parent, std::string
     path = next;
     start = slash + 1;
   }
+}
+
+uint64_t FreeBytes(const std::string& folder) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(Wide(folder).c_str(), &available, nullptr, nullptr)) return UINT64_MAX;
+  return available.QuadPart;
 }
 
 bool Exists(const std::string& path) {

@@ -4,7 +4,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "Io.h"
 #include "VkaFormat.h"
@@ -56,6 +59,21 @@ bool CopyPayload(io::Input& in, io::Output& out, const Entry& e) {
   return ok && ended && done == e.size && static_cast<uint32_t>(crc) == e.crc;
 }
 
+// Payloads are written back to back: entries that share bytes would let a small archive
+// unpack to any size. Empty payloads take no room and may sit anywhere.
+std::string OverlappingPayload(const std::vector<Entry>& entries) {
+  std::vector<const Entry*> byOffset;
+  for (const Entry& e : entries)
+    if (e.packedSize > 0) byOffset.push_back(&e);
+  std::sort(byOffset.begin(), byOffset.end(),
+            [](const Entry* a, const Entry* b) { return a->offset < b->offset; });
+  for (size_t i = 1; i < byOffset.size(); ++i)
+    if (byOffset[i]->offset < byOffset[i - 1]->offset + byOffset[i - 1]->packedSize)
+      return "entries " + byOffset[i - 1]->path + " and " + byOffset[i]->path +
+             " share payload bytes";
+  return {};
+}
+
 }  // namespace
 
 int Unpack(const std::string& input, const std::string& folder) {
@@ -92,6 +110,7 @@ int Unpack(const std::string& input, const std::string& folder) {
           }
           if (!reason.empty()) break;
         }
+        if (reason.empty()) reason = OverlappingPayload(toc.entries);
       }
     }
   }
@@ -102,6 +121,15 @@ int Unpack(const std::string& input, const std::string& folder) {
   io::Folder base;
   if (!base.OpenOrCreate(folder)) {
     Fail("cannot open folder " + folder);
+    return 1;
+  }
+  // Each entry stops at its declared size, so the declared total bounds what is written.
+  uint64_t total = 0;
+  for (const Entry& e : toc.entries)
+    total = e.size > UINT64_MAX - total ? UINT64_MAX : total + e.size;
+  if (const uint64_t free = io::FreeBytes(folder); total > free) {
+    Fail(input + ": it unpacks to " + std::to_string(total) + " bytes, more than the " +
+         std::to_string(free) + " free in " + folder);
     return 1;
   }
   int status = 0;

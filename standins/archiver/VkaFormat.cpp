@@ -1,8 +1,8 @@
 #include "VkaFormat.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "platform/DeviceNames.h"
 #include "platform/LittleEndian.h"
 
 namespace vka {
@@ -44,17 +44,6 @@ class Reader {
   const std::string& bytes_;
   size_t pos_ = 0;
 };
-
-#ifdef _WIN32
-bool ReservedDeviceName(const std::string& part) {
-  std::string stem = part.substr(0, part.find('.'));
-  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (stem == device) return true;
-  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-         stem[3] >= '0' && stem[3] <= '9';
-}
-#endif
 
 }  // namespace
 
@@ -128,7 +117,7 @@ bool SafeRelativePath(const std::string& path) {
 #ifdef _WIN32
     // Windows would read these as a drive, a stream, a device or another name.
     if (part.find_first_of("<>:\"|?*") != std::string::npos || part.back() == ' ' ||
-        part.back() == '.' || ReservedDeviceName(part))
+        part.back() == '.' || platform::IsWindowsDeviceName(part))
       return false;
 #endif
     start = end + 1;

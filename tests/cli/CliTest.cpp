@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "RarWriter.h"
@@ -110,6 +112,10 @@ TEST_F(CliTest, ExitCodes) {
   EXPECT_TRUE(platform::DirectoryExists(prog + "/$$$"));
   EXPECT_EQ(vvtest::ReadFile(prog + "/rararudazudada.ini"), maps + "\r\n") << "refused, not stored";
 
+  // A program folder that other users may change runs nothing.
+  chmod(prog.c_str(), 0777);
+  EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
+  chmod(prog.c_str(), 0700);
   platform::DeleteFile(prog + "/archive.exe");
   EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
   EXPECT_EQ(Tree(maps), std::vector<std::string>{"desert (4p).vka"});
@@ -118,7 +124,7 @@ TEST_F(CliTest, ExitCodes) {
 // A stop signal in the middle of a folder run: the map being packed is finished, the run ends with
 // its closing lines and an empty work area, and the exit code tells which signal it was.
 TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
-  for (const int signal : {SIGINT, SIGTERM}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
     const std::string packages = tmp / ("packages" + std::to_string(signal));
     const std::string out = tmp / ("out" + std::to_string(signal));
@@ -179,6 +185,42 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
       EXPECT_TRUE(Printed(map + " (4p).vka file created successfully")) << name;
     }
   }
+}
+
+// A front end killed outright takes its archiver with it: nothing is left to finish a VKA file
+// unreported or to hold the next run's files.
+TEST_F(CliTest, KilledFrontEndTakesItsArchiverAlong) {
+  auto Peek = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\necho $$ >archiver.pid\nexec sleep 60\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  std::vector<std::string> argv = {cli, "--target", maps, input + "/desert.zip"};
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  pid_t front = 0;
+  ASSERT_EQ(posix_spawn(&front, cli.c_str(), nullptr, nullptr, args.data(), environ), 0);
+  const std::string pidFile = prog + "/archiver.pid";
+  for (int waited = 0; waited < 10000 && Peek(pidFile).find('\n') == std::string::npos; waited += 2)
+    usleep(2000);
+  const pid_t archiver = std::atoi(Peek(pidFile).c_str());
+  ASSERT_GT(archiver, 0);
+  kill(front, SIGKILL);
+  waitpid(front, nullptr, 0);
+  // Gone: no such process, or one that has ended and only waits to be reaped.
+  auto gone = [&] {
+    const std::string stat = Peek("/proc/" + std::to_string(archiver) + "/stat");
+    const size_t close = stat.rfind(')');
+    return stat.empty() || (close != std::string::npos && stat.compare(close, 4, ") Z ") == 0);
+  };
+  int waited = 0;
+  for (; waited < 1000 && !gone(); waited += 10) usleep(10000);
+  EXPECT_TRUE(gone()) << "archive.exe " << archiver << " still runs";
+  if (!gone()) kill(archiver, SIGKILL);
 }
 
 }  // namespace

@@ -89,5 +89,24 @@ run "$bin/varevudov-cli" --target "$target/second" "${samples[0]}" >"$scratch/ru
 [ -f "$home/.local/share/varevudov/rararudazudada.ini" ] || fail "no ~/.local/share/varevudov"
 [ -n "$(find "$target/second" -name '*.vka')" ] || fail "no VKA archive from ${samples[0]}"
 
+# 4. A per-user folder that is not the user's alone runs nothing: one another user made (mode
+# 777, with an archive.exe of theirs), a link to it, the user's own but group-writable.
+if [ "$(id -u)" = 0 ]; then
+  other=$scratch/other/varevudov
+  mkdir -p "$other" "$scratch/link" "$scratch/group/varevudov" "$target/none"
+  printf '#!/bin/sh\ntouch %s/ran\n' "$scratch" >"$other/archive.exe"
+  chmod 755 "$other/archive.exe" && chmod 777 "$other"
+  ln -s "$other" "$scratch/link/varevudov"
+  chown "$uid:$uid" "$scratch/group/varevudov" "$target/none" && chmod 775 "$scratch/group/varevudov"
+  for data_home in other link group; do
+    status=0
+    run XDG_DATA_HOME="$scratch/$data_home" "$bin/varevudov-cli" --target "$target/none" \
+      "${samples[0]}" >"$scratch/run4.txt" 2>&1 || status=$?
+    [ "$status" = 2 ] && grep -q "program folder" "$scratch/run4.txt" ||
+      fail "a program folder ($data_home) not the user's alone was used: $(cat "$scratch/run4.txt")"
+  done
+  [ ! -e "$scratch/ran" ] && [ -z "$(ls "$target/none")" ] || fail "another user's archive.exe ran"
+fi
+
 [ "$(listing)" = "$before" ] || fail "the installed tree changed: $(diff <(echo "$before") <(listing))"
 echo "installed tree ok: $made VKA archives, settings and work area in the user's folder"

@@ -2,8 +2,10 @@
 // the user's own folder and the installed stand-ins are apart. Writability is passed in: as root
 // every folder is writable.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "TestSupport.h"
@@ -92,6 +94,56 @@ TEST_F(UserFolder, BatchRunsTheUsersArchiverElseTheInstalledOne) {
   EXPECT_TRUE(platform::RunCommandLine("$$$.bat", true));
   EXPECT_EQ(vvtest::ReadFile(user + "/argv.out"), "-a\nout.vka\n--\nuser -a out.vka\n");
   platform::SetCurrentFolder(previous);
+}
+
+// Whoever may change the folder or what it runs chooses what runs as the user. Another owner
+// needs root to set up; elsewhere those rows are left out.
+TEST_F(UserFolder, OnlyAFolderOfTheUsersOwnIsTrusted) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    const char* problem;  // a part of the message; "" for none
+  };
+  auto file = [](const char* name, mode_t mode, uid_t owner) {
+    return [=](const std::string& folder) {
+      vvtest::WriteFile(folder + "/" + name, "");
+      chmod((folder + "/" + name).c_str(), mode);
+      if (owner) {
+        EXPECT_EQ(chown((folder + "/" + name).c_str(), owner, owner), 0);
+      }
+    };
+  };
+  const Case cases[] = {
+      {"own", file("archive.exe", 0755, 0), ""},
+      {"notes are not run", file("notes.txt", 0666, 0), ""},
+      {"mode 777", [](const std::string& f) { chmod(f.c_str(), 0777); }, "chmod go-w '"},
+      {"group-writable", [](const std::string& f) { chmod(f.c_str(), 0770); }, "chmod go-w '"},
+      {"writable archiver", file("Archive.exe", 0646, 0), "/Archive.exe may be changed by other"},
+      {"writable library", file("libunrar.so", 0664, 0), "/libunrar.so may be changed by other"},
+      {"link",
+       [](const std::string& f) {
+         std::filesystem::rename(f, f + ".elsewhere");
+         std::filesystem::create_directory_symlink(f + ".elsewhere", f);
+       },
+       " is a link: remove the link"},
+      {"other owner", [](const std::string& f) { EXPECT_EQ(chown(f.c_str(), 4242, 4242), 0); },
+       "belongs to another user (uid 4242)"},
+      {"library of another", file("UnzDll.dll", 0644, 4242), "belongs to another user"},
+  };
+  for (const Case& c : cases) {
+    if (std::string(c.problem).find("another") != std::string::npos && geteuid() != 0) continue;
+    const std::string folder = dir / c.name;
+    std::filesystem::create_directories(folder);
+    chmod(folder.c_str(), 0700);
+    c.make(folder);
+    platform::SetProgramFolders({folder, bundled, true});
+    const std::string problem = platform::ProgramFolderProblem();
+    if (*c.problem) {
+      EXPECT_NE(problem.find(c.problem), std::string::npos) << c.name << ": " << problem;
+    } else {
+      EXPECT_EQ(problem, "") << c.name;
+    }
+  }
 }
 
 TEST_F(UserFolder, StandInLibraryIsLoadedFromTheInstalledFolder) {

@@ -205,6 +205,12 @@ TEST_F(ArchiverTest, DamagedArchivesAreRefused) {
   EXPECT_EQ(Unpack(tmp / "short.vka", tmp / "out"), 1);
   vvtest::WriteFile(tmp / "junk.vka", "not an archive at all, not at all");
   EXPECT_EQ(Unpack(tmp / "junk.vka", tmp / "out"), 1);
+  // Bombs: 64 entries on one payload, and one entry claiming more than any drive holds.
+  vvtest::WriteFile(tmp / "shared.vka", Container("f", "data", Crc("data"), 64));
+  EXPECT_EQ(Unpack(tmp / "shared.vka", tmp / "out"), 1);
+  vvtest::WriteFile(tmp / "huge.vka", Container("f", "data", Crc("data"), 1, int64_t{1} << 60));
+  EXPECT_EQ(Unpack(tmp / "huge.vka", tmp / "out"), 1);
+  EXPECT_TRUE(Tree(tmp / "out").empty());
 
   vvtest::WriteFile(tmp / "good.vka", Container("f", "data", Crc("data")));
   EXPECT_EQ(Unpack(tmp / "good.vka", tmp / "out"), 0);

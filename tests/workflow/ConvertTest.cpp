@@ -154,14 +154,21 @@ TEST_F(ConvertTest, ZipBehindTheLongestCommentConverts) {
 
 TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
   const std::string pkg = input + "/pack.zip";
-  WriteZip(pkg, {{"alpha.vkb", "a"}, {"beta.vkb", "b"}, {"gamma.vkb", "c"}, {"beta_mm.tga", "m"}});
+  // The one listing of the work folder hands out what the file search would: no hidden file.
+  WriteZip(pkg, {{"alpha.vkb", "a"},
+                 {"beta.vkb", "b"},
+                 {"gamma.vkb", "c"},
+                 {"beta_mm.tga", "m"},
+                 {".hidden.vkb", "h"},
+                 {"Delta.VKB", "d"}});
   ConvertWorkflow wf(view);
   Choose(wf, pkg);
   wf.RunConversion();
-  EXPECT_EQ(Tree(maps), (std::vector<std::string>{"alpha.vka", "beta.vka", "gamma.vka"}));
+  EXPECT_EQ(Tree(maps),
+            (std::vector<std::string>{"Delta.vka", "alpha.vka", "beta.vka", "gamma.vka"}));
   EXPECT_EQ(Unpacked(maps + "/beta.vka"),
             (Files{{"Scenarios/MP/beta/beta.vkb", "b"}, {"Scenarios/MP/beta/beta_mm.tga", "m"}}));
-  EXPECT_EQ(wf.Converted(), 3);
+  EXPECT_EQ(wf.Converted(), 4);
   ExpectWorkAreaGone();
 }
 
@@ -353,6 +360,28 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   EXPECT_FALSE(Logged("Done!"));
   EXPECT_EQ(again.Failures(), 1);
 
+  // A folder on the way that is a link, or no folder: nothing is written into it or elsewhere.
+  const std::string elsewhere = tmp / "elsewhere";
+  platform::CreateDir(elsewhere);
+  for (const char* way : {"/Scenarios", "/Scenarios/MP", "/Scenarios/MP/hill"}) {
+    platform::DeleteTree(prog + "/Scenarios");
+    for (const std::string sub : {"/Scenarios", "/Scenarios/MP"})
+      if (sub != way) platform::CreateDir(prog + sub);
+    if (std::string(way).ends_with("hill"))
+      vvtest::WriteFile(prog + way, "a file");
+    else
+      symlink(elsewhere.c_str(), (prog + way).c_str());
+    view.progress.clear();
+    ConvertWorkflow linked(view);
+    Choose(linked, input + "/hill.vka");
+    linked.RunConversion();
+    EXPECT_TRUE(Logged("error - hill.vka : " + prog + way +
+                       " is a link or no folder, so its maps were not moved into it !"))
+        << way << "\n"
+        << ::testing::PrintToString(view.progress);
+    EXPECT_TRUE(Tree(elsewhere).empty()) << way;
+    EXPECT_FALSE(platform::FileExists(prog + "/Scenarios/MP/hill/hill.vkb")) << way;
+  }
   // Unpacked in part before archive.exe failed: nothing of it is taken.
   platform::DeleteFile(prog + "/archive.exe");
   vvtest::WriteFile(prog + "/archive.exe",
@@ -612,6 +641,27 @@ TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
       EXPECT_TRUE(Tree(maps).empty());
       ExpectWorkAreaGone();
     }
+}
+
+// Whatever archive.exe is, it is stopped once the work area's drive is down to its reserve (5 %
+// of it here): this one would sleep for a minute and then write.
+TEST_F(ConvertTest, ArchiverIsStoppedWhenTheWorkAreaFillsUp) {
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nsleep 60\nmkdir -p $$$/Scenarios\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  platform::SimulatedVolume filling;
+  filling.driveType = platform::DRIVE_FIXED;
+  filling.free = {4 << 20, -1, 100 << 20};
+  platform::SimulateVolume(prog, filling);
+  vvtest::WriteFile(input + "/big.vka", "VVKA");
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/big.vka");
+  wf.RunConversion();
+  platform::ClearSimulatedVolumes();
+  EXPECT_TRUE(Logged("stopped: the drive of the work area was filling up !"));
+  EXPECT_EQ(wf.Converted(), 0);
+  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios"));
+  ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
