@@ -1,12 +1,15 @@
 #include "archives/RAR.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <iterator>
+#include <map>
 #include <type_traits>
 
+#include "archives/RarEntries.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -66,8 +69,15 @@ std::string HostOSName(unsigned hostOS) {
   }
 }
 
+constexpr unsigned kTypeMask = 0170000, kRegular = 0100000, kDirectory = 0040000,
+                   kSymlink = 0120000, kReparsePoint = 0x400, kFolderAttribute = 0x10;
+
+// A library that sets only 0x20 for a folder (no dictionary bits) still gives its attributes: a
+// Unix mode for Unix-like hosts, Windows attributes for the others.
 bool IsFolderEntry(const RARHeaderDataEx& header) {
-  return (header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16;
+  if ((header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16) return true;
+  return header.HostOS <= 2 ? (header.FileAttr & kFolderAttribute) != 0
+                            : (header.FileAttr & kTypeMask) == kDirectory;
 }
 
 // Links of every kind (symbolic, hard, junctions, file copies) and special files never leave an
@@ -76,12 +86,16 @@ bool IsFolderEntry(const RARHeaderDataEx& header) {
 // rest, whatever the library makes of it (a Unix mode for Unix-like hosts, the reparse-point
 // attribute for the others).
 bool IsLinkOrSpecial(const RARHeaderDataEx& header) {
-  constexpr unsigned kReparsePoint = 0x400, kTypeMask = 0170000, kRegular = 0100000,
-                     kDirectory = 0040000;
   if (header.RedirType != 0) return true;
   if (header.HostOS <= 2) return header.FileAttr & kReparsePoint;
   const unsigned type = header.FileAttr & kTypeMask;
   return type != 0 && type != (IsFolderEntry(header) ? kDirectory : kRegular);
+}
+
+bool IsLink(const RARHeaderDataEx& header) {
+  if (header.RedirType != FSREDIR_NONE) return true;
+  return header.HostOS <= 2 ? (header.FileAttr & kReparsePoint) != 0
+                            : (header.FileAttr & kTypeMask) == kSymlink;
 }
 
 // Whether writing name below folder would go through what is not ours to write through: an
@@ -172,7 +186,59 @@ int64_t DaysFromCivil(int year, unsigned month, unsigned day) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
+std::wstring RedirName(const RARHeaderDataEx& header) {
+  if (!header.RedirName) return {};
+  size_t n = 0;
+  while (n < header.RedirNameSize && header.RedirName[n] != 0) ++n;
+  return std::wstring(header.RedirName, n);
+}
+
 }  // namespace
+
+// Which entry's bytes each file written holds: a later entry of the same name replaces an
+// earlier one, and a link is copied only while its place is still its own.
+class TRAR::WrittenFiles {
+ public:
+  void Wrote(const std::string& name, const std::string& path, bool regular) {
+    owner_[path] = name;
+    if (regular) fileOf_[name] = path;
+  }
+  bool Holds(const std::string& path, const std::string& name) const {
+    const auto it = owner_.find(path);
+    return it != owner_.end() && it->second == name;
+  }
+  // The file holding the bytes of the regular entry name; empty when none does.
+  std::string FileOf(const std::string& name) const {
+    const auto it = fileOf_.find(name);
+    return it != fileOf_.end() && Holds(it->second, name) ? it->second : std::string();
+  }
+
+ private:
+  std::map<std::string, std::string> owner_, fileOf_;
+};
+
+void TRAR::CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenFiles& written,
+                           const std::string& folder, platform::FolderListingCache& listing) {
+  for (const PendingLink& link : links) {
+    if (!written.Holds(link.path, link.clean)) continue;  // a later entry took its place
+    const std::string source = written.FileOf(link.target);
+    if (source.empty()) {
+      skippedEntries_.push_back({link.name, "link not followed"});
+    } else if (WritesThroughForeignEntry(folder, link.path.substr(folder.size()), false) ||
+               !rar_entries::CopyRegularFile(source, link.path)) {
+      skippedEntries_.push_back(
+          {link.name, rar_entries::FailureReason(ERAR_ECREATE, false, errno)});
+    } else {
+      listing.Created(link.path);
+    }
+  }
+}
+
+void TRAR::PrepareHeaderRecord() {
+  headerRecord_.RedirName = redirName_;
+  headerRecord_.RedirNameSize = kRedirNameSize;
+  redirName_[0] = L'\0';
+}
 
 TDateTime DosDateTimeToDateTime(uint32_t dos) {
   const unsigned date = dos >> 16, time = dos & 0xFFFF;
@@ -254,6 +320,7 @@ bool TRAR::ListArchive() {
   RegisterCallbackAndPassword();
   int32_t processed = 0;
   while (processed == 0 && result) {
+    PrepareHeaderRecord();
     const int32_t read = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
     RethrowPendingException();
     if (read == ERAR_END_ARCHIVE) break;
@@ -404,9 +471,13 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
   RegisterCallbackAndPassword();
   progress_.ArchiveBytesDone = 0;
 
+  skippedEntries_.clear();
+  WrittenFiles written;
+  std::vector<PendingLink> links;
   bool result = true;
   int32_t last = 0;
   while (last == 0 && result) {
+    PrepareHeaderRecord();
     last = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
     RethrowPendingException();
     if (last == ERAR_END_ARCHIVE) {
@@ -428,12 +499,34 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
     TRARReplace action = rrOverwrite;
     const std::string name = NarrowName(header);
     const bool folderEntry = IsFolderEntry(header);
-    const std::string newName = fullPaths ? name : BareName(name);
-    if (!NameSelected(name, selection) || IsLinkOrSpecial(header) ||
-        (!fullPaths && !folderEntry && (newName.empty() || newName == "." || newName == ".."))) {
-      // Not wanted, a link, or no bare file name to write under (never hand the library a path
-      // that names a folder): nothing is written.
+    const std::string clean = rar_entries::CleanName(name);
+    const std::string newName = fullPaths ? name : BareName(clean);
+    const auto skip = [&](const std::string& reason) {
+      if (!folderEntry) skippedEntries_.push_back({name, reason});
       last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    };
+    if (!NameSelected(name, selection)) {
+      last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    } else if (IsLinkOrSpecial(header)) {
+      // Links are never made: one to a file of the package becomes a copy of it, once every
+      // file has been written.
+      const std::string target =
+          rar_entries::CopiedLink(header.RedirType)
+              ? rar_entries::LinkTarget(clean, WideToUtf8(RedirName(header)), header.RedirType)
+              : std::string();
+      if (!folderEntry && !target.empty() && !newName.empty()) {
+        const std::string path =
+            fullPaths ? folder + clean : folder + ExistingSpelling(folder, newName);
+        links.push_back({name, clean, target, path});
+        written.Wrote(clean, path, false);
+        last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+      } else {
+        skip(IsLink(header) ? "link not followed" : "special file");
+      }
+    } else if (!folderEntry &&
+               (clean.empty() || newName.empty() || newName == "." || newName == "..")) {
+      // No safe name to write under (never hand the library a path that names a folder).
+      skip("unsafe name");
     } else {
       // Without full paths an existing file whose name differs only in case is the same file.
       const std::string target =
@@ -445,7 +538,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
       const bool writes = action == rrOverwrite && (fullPaths || !folderEntry);
       if (writes && WritesThroughForeignEntry(folder, target.substr(folder.size()), folderEntry)) {
         // Something other than our own file or folder took the name: refuse to write through it.
-        last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+        skip("unsafe name");
         if (last == 0) last = ERAR_ECREATE;
       } else {
         switch (action) {
@@ -453,12 +546,19 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
             abort_ = true;
             break;
           case rrOverwrite:
+            errno = 0;
             if (fullPaths)
               last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, folder.data(), nullptr);
             else if (!folderEntry)
               last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, nullptr,
                                              const_cast<char*>(target.c_str()));
-            if (writes && last == 0) listing.Created(target);
+            if (writes && last == 0) {
+              listing.Created(target);
+              if (!folderEntry) written.Wrote(clean, fullPaths ? folder + clean : target, true);
+            } else if (!folderEntry && last != 0) {
+              skippedEntries_.push_back(
+                  {name, rar_entries::FailureReason(last, header.Flags & RHDF_ENCRYPTED, errno)});
+            }
             break;
           case rrSkip:
             last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, folder.data(), nullptr);
@@ -475,6 +575,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
     if (abort_) result = false;
   }
   closer.Close();
+  CopyLinkedFiles(links, written, folder, listing);
   return abort_ ? false : result;
 }
 

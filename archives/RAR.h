@@ -11,6 +11,7 @@
 #include "archives/ExtractReport.h"
 #include "archives/RAR_DLL.h"
 #include "platform/Library.h"
+#include "platform/Paths.h"
 
 // Days since 1899-12-30, the fraction being the time of day.
 using TDateTime = double;
@@ -127,10 +128,13 @@ class TRAR {
   bool OpenArchiveFile(const std::string& path);
   // Extracts the entries of the last opened archive whose names are in selection (every entry
   // when selection is null) into destination; with fullPaths off each file lands directly in
-  // destination under its bare name. Only regular files and folders are written: links of every
-  // kind and special files are skipped without a word, and a name already taken by a link or
-  // special file ends the extraction with ERAR_ECREATE. An empty destination is refused the same
-  // way (reported with roExtract). Raises EAssertionFailed when the archive file is gone.
+  // destination under its bare name. Only regular files and folders are written, never through
+  // a link: a symbolic link, hard link or file copy whose target is a regular file of the
+  // package becomes a copy of that file, written after every entry is out; other links, special
+  // files and names with ".." are left out, each named in SkippedEntries with its reason. A name
+  // already taken by a link or special file ends the extraction with ERAR_ECREATE. An empty
+  // destination is refused the same way (reported with roExtract). Raises EAssertionFailed when
+  // the archive file is gone.
   bool Extract(const std::string& destination, bool fullPaths,
                const std::vector<std::string>* selection);
 
@@ -159,6 +163,16 @@ class TRAR {
 
  private:
   class ArchiveCloser;
+  class WrittenFiles;
+  // A link entry to be written as a copy of its target once every file is out.
+  struct PendingLink {
+    std::string name, clean, target, path;
+  };
+  static constexpr unsigned kRedirNameSize = 1024;
+
+  void PrepareHeaderRecord();
+  void CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenFiles& written,
+                       const std::string& folder, platform::FolderListingCache& listing);
 
   bool ListArchive();
   bool OpenArchive(bool extract);
@@ -188,6 +202,7 @@ class TRAR {
   RAROpenArchiveDataEx openRecord_{};
   RAR_HANDLE archiveHandle_ = nullptr;
   RARHeaderDataEx headerRecord_{};
+  wchar_t redirName_[kRedirNameSize] = {};
   std::string dllName_ = "unrar.dll";
   std::exception_ptr pendingException_;  // raised by a handler inside a library call
 };

@@ -166,6 +166,8 @@ void SetNames(FileEntry& entry, const std::wstring& wide) {
 void ClassifyUnixMode(FileEntry& entry) {
   const uint32_t type = entry.attributes & 0xF000;
   if (entry.unixAttributes && !entry.folder && type != 0 && type != 0x8000) entry.notRegular = true;
+  // As the real library reports it; the target lies in the data, so no name comes with it.
+  if (entry.unixAttributes && type == 0xA000 && entry.redirType == 0) entry.redirType = 1;
 }
 
 // The header record knows two systems: DOS, OS/2, Windows and Mac OS hosts keep Windows
@@ -397,6 +399,9 @@ void ParseExtra5(Reader r, FileEntry& e) {
     } else if (type == 5) {
       e.redirType = static_cast<unsigned>(rec.Vint());
       e.notRegular = true;
+      rec.Vint();  // flags
+      const std::string target = rec.Bytes(rec.Vint());
+      if (rec.ok()) e.redirTarget = target;
     }
   }
 }

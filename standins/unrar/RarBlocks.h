@@ -34,6 +34,7 @@ struct FileEntry {
   unsigned dictCode = 0;  // 0..6: 64 KiB << code; 7: a folder
   unsigned dictKiB = 0;
   unsigned redirType = 0;
+  std::string redirTarget;  // UTF-8, as stored
   uint8_t hash[32] = {};
   uint64_t packSize = 0;
   uint64_t unpSize = 0;
