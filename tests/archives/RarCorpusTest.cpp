@@ -1,9 +1,12 @@
 // TRAR with the stand-in over the public RAR corpus (skipped when it is absent), and, when the
 // system carries the real UnRAR library, the same archives through both libraries side by side.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <clocale>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -429,7 +432,8 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
        "-ol",
        {{"b.tga", "c.tga"}, {"c.tga", "/etc/hostname"}},
        {{"b.tga", "link not followed"}, {"c.tga", "link not followed"}}},
-      {"times in nanoseconds, solid", "-s -tsm4 -tsc4 -tsa4", {}, {}},
+      {"access time in nanoseconds, solid", "-s -tsa4", {}, {}},
+      {"creation time in nanoseconds, solid", "-s -tsc4 -tsm4", {}, {}},
       {"BLAKE2, locked, recovery record", "-htb -k -rr5", {}, {}},
   };
   for (const ToolCase& c : cases) {
@@ -449,6 +453,11 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
         std::filesystem::create_symlink(target, src / name);
       if (!c.skipped.count(name)) expected[std::filesystem::path(name).filename()] = image;
     }
+    // These nanoseconds of an access time once lost libarchive its place in a solid archive. A
+    // future access time is not moved by reading the file.
+    const timespec times[2] = {{std::time(nullptr) + 7200, 30839023}, {1700000000, 500000000}};
+    for (const char* file : {"a.tga", "m.vkb"})
+      ASSERT_EQ(utimensat(AT_FDCWD, (src / file).c_str(), times, 0), 0);
     const std::string archive = dir.path() + "/pkg.rar";
     const std::string command =
         "cd '" + src.string() + "' && rar a -idq " + c.options + " '" + archive + "' * > /dev/null";
