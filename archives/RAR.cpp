@@ -299,6 +299,7 @@ TRAR::~TRAR() {
 bool TRAR::OpenArchiveFile(const std::string& path) {
   archiveInformation_.Reset();
   listedFiles_.clear();
+  ResetFailure();
   if (!library_) LoadUnrarLibrary();
   if (!library_) {
     ReportError(kNotLoaded, roInitArchive);
@@ -353,6 +354,7 @@ bool TRAR::OpenArchive(bool extract) {
 
   archiveHandle_ = RAR_DLL::RAROpenArchiveEx(&openRecord_);
   if (!archiveHandle_) {
+    if (firstError_ == 0) firstError_ = static_cast<int32_t>(openRecord_.OpenResult);
     ReportError(kNotLoaded, roInitArchive);
     return false;
   }
@@ -365,6 +367,8 @@ bool TRAR::OpenArchive(bool extract) {
   if (flags & ROADF_SIGNED) info.signed_ = true;
   if (flags & ROADF_RECOVERY) info.recovery_ = true;
   if (flags & ROADF_ENCHEADERS) info.headerEncrypted_ = true;
+  if (flags & ROADF_VOLUME) info.volume_ = true;
+  if (flags & ROADF_FIRSTVOLUME) info.firstVolume_ = true;
   info.sfx_ = IsExecutableFile(info.fileName_);
 
   const unsigned state = openRecord_.CmtState;
@@ -455,6 +459,8 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
                    const std::vector<std::string>* selection) {
   AssertArchiveExists(archiveInformation_.fileName_, kExtractAssertLine);
   abort_ = false;
+  ResetFailure();
+  skippedEntries_.clear();
   if (destination.empty()) {
     // Nothing to write into: never let an empty folder turn into the root of the file system.
     ReportError(ERAR_ECREATE, roExtract);
@@ -471,7 +477,6 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
   RegisterCallbackAndPassword();
   progress_.ArchiveBytesDone = 0;
 
-  skippedEntries_.clear();
   WrittenFiles written;
   std::vector<PendingLink> links;
   bool result = true;
@@ -586,7 +591,43 @@ bool TRAR::CloseArchive() {
   return result == 0;
 }
 
+void TRAR::ResetFailure() {
+  firstError_ = 0;
+  missingVolume_.clear();
+  passwordAsked_ = false;
+}
+
+std::string TRAR::FailureReason() const {
+  if (!library_) return "the UnRAR library could not be loaded";
+  if (!missingVolume_.empty()) return "missing volume " + BareName(missingVolume_);
+  for (const TSkippedEntry& entry : skippedEntries_) {
+    const std::string& reason = entry.Reason;
+    if (reason == "link not followed" || reason == "special file" || reason == "unsafe name")
+      continue;
+    if (reason == "password needed") return "password protected";
+    if (reason == "no space") return "no room left on the drive of the work folder";
+    if (reason == "damaged data (CRC)") return "damaged (" + entry.Name + ")";
+    return reason + " (" + entry.Name + ")";
+  }
+  if (passwordAsked_ || firstError_ == ERAR_MISSING_PASSWORD || firstError_ == ERAR_BAD_PASSWORD)
+    return "password protected";
+  switch (firstError_) {
+    case ERAR_BAD_ARCHIVE:
+    case ERAR_UNKNOWN_FORMAT:
+      return "not a RAR archive";
+    case ERAR_BAD_DATA:
+      return "damaged";
+    case ERAR_EOPEN:
+      return "the package cannot be opened";
+    case ERAR_NO_MEMORY:
+      return "out of memory";
+    default:
+      return "the package could not be extracted (error " + std::to_string(firstError_) + ")";
+  }
+}
+
 void TRAR::ReportError(int32_t code, TRAROperation operation) {
+  if (code != 0 && firstError_ == 0) firstError_ = code;
   if (IsFatal(code)) abort_ = true;
   if (OnError) OnError(this, code, operation);
 }
@@ -610,7 +651,9 @@ int VV_RAR_CALL TRAR::UnrarCallback(unsigned msg, RAR_LPARAM UserData, RAR_LPARA
 int TRAR::HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2) {
   switch (msg) {
     case UCM_CHANGEVOLUME:
-      return P2 == RAR_VOL_ASK ? VolumeChange(reinterpret_cast<char*>(P1)) : 0;
+      if (P2 == RAR_VOL_ASK) return VolumeChange(reinterpret_cast<char*>(P1));
+      missingVolume_.clear();  // the volume asked for was found after all
+      return 0;
     case UCM_PROCESSDATA: {
       const auto bytes = static_cast<uint32_t>(P2);
       progress_.FileBytesDone += bytes;
@@ -629,9 +672,10 @@ int TRAR::HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2) {
 }
 
 int TRAR::VolumeChange(char* buffer) {
-  if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
   if (!buffer) return -1;
   const std::string required(buffer, strnlen(buffer, kVolumeNameBufferSize));
+  missingVolume_ = required;
+  if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
   bool cancel = false;
   if (OnNextVolumeRequired) {
     std::string newName;
@@ -655,6 +699,7 @@ int TRAR::PasswordNeeded(char* buffer, RAR_LPARAM size) {
   bool cancel = false;
   if (OnPasswordRequired)
     OnPasswordRequired(this, !archiveInformation_.opened_, name, password, cancel);
+  if (password.empty()) passwordAsked_ = true;  // and nobody had one to give
   if (size > 0) CopyToBuffer(password, buffer, static_cast<size_t>(size));
   return cancel || abort_ ? -1 : 0;
 }

@@ -50,6 +50,8 @@ class TRARArchiveInformation {
   bool Locked() const { return locked_; }
   bool Recovery() const { return recovery_; }
   bool SFX() const { return sfx_; }
+  // A volume of a multi-volume archive other than its first: its files start elsewhere.
+  bool LaterVolume() const { return volume_ && !firstVolume_; }
 
  private:
   friend class TRAR;
@@ -75,6 +77,8 @@ class TRARArchiveInformation {
   bool locked_ = false;
   bool recovery_ = false;
   bool sfx_ = false;
+  bool volume_ = false;
+  bool firstVolume_ = false;
 };
 
 // One listed entry, as OnListFile gets it.
@@ -143,6 +147,9 @@ class TRAR {
   const std::vector<TPackageEntry>& ListedFiles() const { return listedFiles_; }
   // The entries the last Extract did not write as regular files, with the reason for each.
   const std::vector<TSkippedEntry>& SkippedEntries() const { return skippedEntries_; }
+  // Why the last OpenArchiveFile or Extract failed, as a short phrase for the log ("password
+  // protected", "damaged (maps/desert.tga)", "missing volume map.part3.rar", ...).
+  std::string FailureReason() const;
   bool ReadMultiVolumeToEnd() const { return readMultiVolumeToEnd_; }
   void SetReadMultiVolumeToEnd(bool value) { readMultiVolumeToEnd_ = value; }
   const std::string& DllName() const { return dllName_; }
@@ -179,6 +186,7 @@ class TRAR {
   void ProcessHeader();
   bool CloseArchive();
   void ReportError(int32_t code, TRAROperation operation);
+  void ResetFailure();
   void RegisterCallbackAndPassword();
   void RethrowPendingException();
   void LoadUnrarLibrary();
@@ -205,6 +213,10 @@ class TRAR {
   wchar_t redirName_[kRedirNameSize] = {};
   std::string dllName_ = "unrar.dll";
   std::exception_ptr pendingException_;  // raised by a handler inside a library call
+  // What the last operation ran into, for FailureReason.
+  int32_t firstError_ = 0;
+  std::string missingVolume_;
+  bool passwordAsked_ = false;
 };
 
 // Size of the first file matching path; 0 when none.

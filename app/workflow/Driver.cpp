@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/workflow/Components.h"
+#include "app/workflow/RarVolumes.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Find.h"
@@ -48,9 +49,9 @@ std::string ConvertWorkflow::OwnedSelection() const {
   return {};
 }
 
-void ConvertWorkflow::FailPackage(const std::string& reason) {
+void ConvertWorkflow::FailPackage(const std::string& reason, bool counts) {
   mm("error - " + state_.PackageFileName + " : " + OneLine(reason) + " !");
-  ++failures_;
+  if (counts) ++failures_;
 }
 
 bool ConvertWorkflow::Stopping() {
@@ -138,6 +139,8 @@ void ConvertWorkflow::ProcessSingleFile() {
         ProcessZipRarFile();
       else if (state_.PackageKind == package_kind::kVka)
         ProcessVKAfile();
+    } catch (const NotAPackage& e) {
+      FailPackage(e.what(), e.Counts());
     } catch (const std::exception& e) {
       FailPackage(e.what());
     }

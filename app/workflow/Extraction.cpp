@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/workflow/Components.h"
+#include "app/workflow/RarVolumes.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -62,18 +63,24 @@ bool ConvertWorkflow::ExtractFile() {
     }
   } else if (state_.PackageKind == package_kind::kRar) {
     TRAR& rar = parts_->RAR1;
-    if (!rar.OpenArchiveFile(state_.MapFilePath)) {
-      mm("Error - " + state_.MapFilePath + " failed to open");
-    } else {
-      const TRARArchiveInformation& info = rar.ArchiveInformation();
-      CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
-      mm("Extracting rar file. Please wait...");
-      result = rar.Extract(work, false, nullptr);
-      CheckNotFull(work);
-      GetVKBfilename();
-      ShowMapImageWindow();
-      mm("Done!");
+    const bool opened = rar.OpenArchiveFile(state_.MapFilePath);
+    const TRARArchiveInformation& info = rar.ArchiveInformation();
+    if (info.LaterVolume()) {
+      // Its set converts from the first part; beside it in a folder run, that part does.
+      const std::string first = FirstVolumeOf(state_.MapFilePath);
+      const bool firstHere = state_.SelectMode == select_mode::kFolder && !first.empty() &&
+                             platform::FileExists(first);
+      throw NotAPackage(LaterVolumeReason(state_.MapFilePath), !firstHere);
     }
+    if (!opened) throw Exception(rar.FailureReason());
+    CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
+    mm("Extracting rar file. Please wait...");
+    result = rar.Extract(work, false, nullptr);
+    CheckNotFull(work);
+    if (!result) throw Exception(rar.FailureReason());
+    GetVKBfilename();
+    ShowMapImageWindow();
+    mm("Done!");
   }
   // The ZIP extractor leaves the current folder in the work folder.
   state_.AppFolder = ProgramFolder();

@@ -134,7 +134,8 @@ class ConvertWorkflow {
   std::string WorkFolderPath() const;
   std::string TargetFolder() const;
   bool TargetKnown() const;
-  void FailPackage(const std::string& reason);
+  // Logs the package's failure line; counts is false for a file that is no package of its own.
+  void FailPackage(const std::string& reason, bool counts = true);
   // The chosen package, source folder or target folder when one lies in the work area.
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
