@@ -14,6 +14,7 @@
 
 #include "app/workflow/ConvertState.h"
 #include "app/workflow/View.h"
+#include "archives/ExtractReport.h"
 #include "platform/Wine.h"
 
 namespace workflow {
@@ -135,6 +136,12 @@ class ConvertWorkflow {
   std::string TargetFolder() const;
   bool TargetKnown() const;
   void FailPackage(const std::string& reason);
+  // Checks the package's listed files against the work folder and logs one line for each that
+  // did not land, with the extractor's reason. Answers the package's refusal when none landed.
+  std::string AccountForEntries(const std::vector<TPackageEntry>& listed,
+                                const std::vector<TSkippedEntry>& skipped);
+  // False, with the line that says why, when a file the current map needs did not land.
+  bool MapFilesComplete();
   // The chosen package, source folder or target folder when one lies in the work area.
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
@@ -161,6 +168,7 @@ class ConvertWorkflow {
   ArchiverKind archiver_ = ArchiverKind::Native;
   bool wineFound_ = false;
   std::unique_ptr<platform::WindowsNames> windowsNames_;
+  std::vector<TSkippedEntry> missing_;  // the package's listed files that did not land
   int converted_ = 0;
   int failures_ = 0;
 };

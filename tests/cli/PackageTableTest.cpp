@@ -177,7 +177,7 @@ class PackageTableTest : public WorkflowTest {
 
   // Every map made holds its files from the source, byte for byte, and nothing else.
   void CheckVka(const PackageRow& row, const std::string& vka, const std::string& source) {
-    const std::string out = tmp / ("unpacked-" + vka);
+    const std::string out = tmp / (std::to_string(runs) + "-unpacked");
     ASSERT_EQ(RunProgram({prog + "/archive.exe", "-a", maps + "/" + vka, "-e", out}, prog), 0);
     const std::string map = platform::LowerCase(vka.substr(0, vka.find(" (")));
     std::vector<std::string> expected, got;
