@@ -22,15 +22,16 @@ using Link = std::pair<std::string, std::string>;     // link path, its target a
 using LeftOut = std::pair<std::string, std::string>;  // entry as listed, reason in its line
 
 struct PackageRow {
-  std::string name;
-  Files files;                // the source folder, relative paths
-  std::vector<Link> links;    // symbolic links in the source folder
-  std::vector<Command> make;  // commands that make the package from the source folder
-  std::string package;        // file name of the package; ".rar" runs with both libraries
-  std::string damage;         // bytes of the package whose middle byte is flipped afterwards
+  std::string name{};
+  Files files{};                // the source folder, relative paths
+  std::vector<Link> links{};    // symbolic links in the source folder
+  std::vector<Command> make{};  // commands that make the package from the source folder
+  std::string package{};        // file name of the package; ".rar" runs with both libraries
+  std::string damage{};         // bytes of the package whose middle byte is flipped afterwards
   int exitCode = 0;
-  std::vector<std::string> vkas;  // the VKA files in the target folder afterwards
-  std::vector<LeftOut> leftOut;
+  std::vector<std::string> vkas{};  // the VKA files in the target folder afterwards
+  std::vector<LeftOut> leftOut{};
+  std::string refusal{};  // the reason of the package's error line, when it is refused as a whole
 };
 
 // A map under a folder, its files long enough for the archivers to compress them.
@@ -59,65 +60,51 @@ std::vector<LeftOut> Every(const Files& files, const std::string& reason) {
 const Files kTundra = Map("Tundra/", "tundra");
 
 std::vector<PackageRow> Rows() {
-  std::vector<PackageRow> rows;
-  rows.push_back({"deflate64",
-                  kTundra,
-                  {},
-                  {{"7zz", "a", "-tzip", "-mm=Deflate64", "PKG", "Tundra"}},
-                  "tundra.zip",
-                  "",
-                  1,
-                  {},
-                  Every(kTundra, "compression method Deflate64 not supported")});
-  rows.push_back({"crc",
-                  kTundra,
-                  {},
-                  {{"zip", "-qr0", "PKG", "Tundra"}},
-                  "tundra.zip",
-                  kTundra[7].second,
-                  1,
-                  {},
-                  {{kTundra[7].first, "damaged data (CRC)"}}});
   Files inside = Without(kTundra, "Tundra/tundra_mm.tga");
   inside.push_back({"Tundra/art/minimap.tga", "the minimap through a link"});
-  rows.push_back(
-      {"symlink inside",
-       inside,
-       {{"Tundra/tundra_mm.tga", "art/minimap.tga"}, {"Tundra/notes.txt", "../../x.txt"}},
-       {{"zip", "-qry", "PKG", "Tundra"}},
-       "tundra.zip",
-       "",
-       0,
-       {"tundra (4p).vka"},
-       {{"Tundra/notes.txt", "link not followed"}}});
-  rows.push_back({"symlink outside",
-                  Without(kTundra, "Tundra/tundra_tty.tga"),
-                  {{"Tundra/tundra_tty.tga", "../../tty.tga"}},
-                  {{"zip", "-qry", "PKG", "Tundra"}},
-                  "tundra.zip",
-                  "",
-                  1,
-                  {},
-                  {{"Tundra/tundra_tty.tga", "link not followed"}}});
-  rows.push_back({"dot names",
-                  kTundra,
-                  {},
-                  {{"bsdtar", "--format", "zip", "-cf", "PKG", "-C", "Tundra", "."}},
-                  "tundra.zip",
-                  "",
-                  0,
-                  {"tundra (4p).vka"},
-                  {}});
-  rows.push_back({"encrypted zip",
-                  kTundra,
-                  {},
-                  {{"zip", "-qr", "-P", "secret", "PKG", "Tundra"}},
-                  "tundra.zip",
-                  "",
-                  1,
-                  {},
-                  Every(kTundra, "password needed")});
-  return rows;
+  const Command zip = {"zip", "-qry", "PKG", "Tundra"};
+  return {
+      {.name = "deflate64",
+       .files = kTundra,
+       .make = {{"7zz", "a", "-tzip", "-mm=Deflate64", "PKG", "Tundra"}},
+       .package = "tundra.zip",
+       .exitCode = 1,
+       .leftOut = Every(kTundra, "compression method Deflate64 not supported"),
+       .refusal = "compression method Deflate64 not supported"},
+      {.name = "crc",
+       .files = kTundra,
+       .make = {{"zip", "-qr0", "PKG", "Tundra"}},
+       .package = "tundra.zip",
+       .damage = kTundra[7].second,
+       .exitCode = 1,
+       .leftOut = {{kTundra[7].first, "damaged data (CRC)"}}},
+      {.name = "symlink inside",
+       .files = inside,
+       .links = {{"Tundra/tundra_mm.tga", "art/minimap.tga"}, {"Tundra/notes.txt", "../../x.txt"}},
+       .make = {zip},
+       .package = "tundra.zip",
+       .vkas = {"tundra (4p).vka"},
+       .leftOut = {{"Tundra/notes.txt", "link not followed"}}},
+      {.name = "symlink outside",
+       .files = Without(kTundra, "Tundra/tundra_tty.tga"),
+       .links = {{"Tundra/tundra_tty.tga", "../../tty.tga"}},
+       .make = {zip},
+       .package = "tundra.zip",
+       .exitCode = 1,
+       .leftOut = {{"Tundra/tundra_tty.tga", "link not followed"}}},
+      {.name = "dot names",
+       .files = kTundra,
+       .make = {{"bsdtar", "--format", "zip", "-cf", "PKG", "-C", "Tundra", "."}},
+       .package = "tundra.zip",
+       .vkas = {"tundra (4p).vka"}},
+      {.name = "encrypted zip",
+       .files = kTundra,
+       .make = {{"zip", "-qr", "-P", "secret", "PKG", "Tundra"}},
+       .package = "tundra.zip",
+       .exitCode = 1,
+       .leftOut = Every(kTundra, "password needed"),
+       .refusal = "password protected"},
+  };
 }
 
 std::string OnPath(const std::string& program) {
@@ -221,6 +208,11 @@ class PackageTableTest : public WorkflowTest {
          at = log.find("\nleft out ", at + 1))
       ++lines;
     EXPECT_EQ(lines, row.leftOut.size()) << log;
+    if (!row.refusal.empty()) {
+      EXPECT_NE(log.find("\nerror - " + row.package + " : " + row.refusal + " !\n"),
+                std::string::npos)
+          << log;
+    }
   }
 
   std::string cli;
