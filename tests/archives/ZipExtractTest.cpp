@@ -236,6 +236,36 @@ TEST_F(ZipExtract, CorruptedEntryRaisesTheCrcQuestion) {
   EXPECT_TRUE(Tree(other.path()).empty());
 }
 
+// Each entry left out is named with its reason; a link to a file of the package becomes a copy.
+TEST_F(ZipExtract, SkippedEntriesNameTheirReasonAndLinksInsideBecomeCopies) {
+  ZipEntry bomb = Entry("bomb.vkb", std::string(8 << 20, '\0'), true);
+  bomb.listedSize = 1000;
+  ZipEntry broken = Entry("broken.tga", "bytes that do not match");
+  broken.badCrc = true;
+  Archive({bomb, broken, Entry("../up.txt", "x"), Entry("Map/./art/real.tga", "real"),
+           ziptest::SymlinkEntry("Map/copy.tga", "art/real.tga"),
+           ziptest::SymlinkEntry("Map/out.tga", "../../real.tga"),
+           ziptest::SymlinkEntry("Map/abs.tga", "/etc/passwd"),
+           ziptest::SymlinkEntry("Map/chain.tga", "copy.tga")});
+  platform::ScopedPrompter scope(prompter);
+  prompter.messageAnswers = {platform::IDNO};
+  EXPECT_EQ(zip.Extract(), 2);
+  EXPECT_EQ(Tree(work), (std::vector<std::string>{"copy.tga", "real.tga"}));
+  EXPECT_EQ(vvtest::ReadFile(work + "/copy.tga"), "real");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"bomb.vkb", "damaged data (more than its listed size)"},
+      {"broken.tga", "damaged data (CRC)"},
+      {"../up.txt", "unsafe name"},
+      {"Map/out.tga", "link not followed"},
+      {"Map/abs.tga", "link not followed"},
+      {"Map/chain.tga", "link not followed"}};
+  std::vector<std::pair<std::string, std::string>> skipped;
+  for (const TSkippedEntry& entry : zip.SkippedEntries())
+    skipped.push_back({entry.Name, entry.Reason});
+  EXPECT_EQ(skipped, expected);
+  EXPECT_EQ(zip.ListedFiles()[4].Size, 4) << "the copy's size";
+}
+
 TEST_F(ZipExtract, CancelStopsTheRunAndTheNextRunStartsAfresh) {
   Archive({Entry("1.txt", "1"), Entry("2.txt", "2"), Entry("3.txt", "3")});
   int begins = 0, progress = 0, ends = 0;
