@@ -86,6 +86,7 @@ bool ConvertWorkflow::MapFilesComplete() {
   const std::string map = platform::LowerCase(s.MapName);
   for (const TSkippedEntry& entry : missing_) {
     const std::string bare = platform::LowerCase(BareName(entry.Name));
+    // The discovery takes any ".info" and ".scar" file, so one that was lost may be this map's.
     bool needed = EndsWith(bare, ".info") || EndsWith(bare, ".scar") || bare == map + ".tga";
     for (const std::string& image : s.ImageSearchNames)
       needed = needed || (!image.empty() && bare == platform::LowerCase(image));

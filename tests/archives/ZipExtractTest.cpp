@@ -184,7 +184,10 @@ TEST_F(ZipExtract, AsksForThePasswordOfAnEncryptedEntry) {
 TEST_F(ZipExtract, NoPasswordSkipsTheFileOrCancels) {
   ZipEntry secret = Entry("secret.vkb", "classified");
   secret.password = "pw";
-  Archive({secret, Entry("after.txt", "after")});
+  ZipEntry second = secret;
+  second.name = "secret.tga";
+  // Asked once for the package, not once for each encrypted entry.
+  Archive({secret, second, Entry("after.txt", "after")});
   platform::ScopedPrompter scope(prompter);
   int32_t skippedReported = -1;
   zip.OnZEDEndBatchEvent = [&](TZip*, int32_t skipped, int32_t, int32_t) {
@@ -192,13 +195,14 @@ TEST_F(ZipExtract, NoPasswordSkipsTheFileOrCancels) {
   };
   prompter.messageAnswers = {platform::IDYES};
   EXPECT_EQ(zip.Extract(), 1);
+  EXPECT_EQ(prompter.inputs.size(), 1u);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text,
             "No password was entered so the file will not be extracted...\nDo you wish to "
             "continue extracting other files?");
   EXPECT_EQ(prompter.messages[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION);
   EXPECT_EQ(Tree(work), (std::vector<std::string>{"after.txt"}));
-  EXPECT_EQ(skippedReported, 1);
+  EXPECT_EQ(skippedReported, 2);
 
   // "No" cancels: nothing after it is written and no further event arrives.
   vvtest::TempDir other;
