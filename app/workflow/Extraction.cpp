@@ -1,6 +1,5 @@
 // Package extraction into the work folder and the first look at its map.
-#include <cerrno>
-#include <cstring>
+#include <string>
 
 #include "app/workflow/Components.h"
 #include "app/workflow/RarVolumes.h"
@@ -17,8 +16,8 @@ std::string ConvertWorkflow::WorkFolderPath() const {
 
 namespace {
 
-// The work area's drive must hold what the package says it unpacks to. A package is refused
-// before it fills the drive, and an extraction that did fill it says so.
+// The work area's drive must hold what the package says it unpacks to: a package is refused
+// before it fills the drive. One that ran short on the way is told by its missing files.
 void CheckRoomFor(const std::string& work, int64_t bytes, int64_t entries) {
   const platform::FreeSpace free = platform::FreeSpaceAt(work);
   if ((free.bytes >= 0 && bytes > free.bytes) || (free.entries >= 0 && entries > free.entries))
@@ -26,14 +25,6 @@ void CheckRoomFor(const std::string& work, int64_t bytes, int64_t entries) {
                     std::to_string(entries) + " files, more than the drive of the work area " +
                     work + " has free (" + std::to_string(free.bytes) + " bytes, " +
                     std::to_string(free.entries) + " files)");
-}
-
-void CheckNotFull(const std::string& work) {
-  constexpr int64_t kNearlyFull = 64 * 1024;
-  const platform::FreeSpace free = platform::FreeSpaceAt(work);
-  if ((free.bytes >= 0 && free.bytes < kNearlyFull) || free.entries == 0)
-    throw Exception("the package could not be extracted: " + std::string(std::strerror(ENOSPC)) +
-                    " (the drive of the work area " + work + " is full)");
 }
 
 }  // namespace
@@ -44,6 +35,8 @@ bool ConvertWorkflow::ExtractFile() {
   // The package starts with the work area cleared, so this makes a new, real folder.
   if (!platform::CreateDir(work)) throw Exception("the work folder " + work + " could not be made");
   bool result = false;
+  std::string refusal;
+  missing_.clear();
   if (state_.PackageKind == package_kind::kZip) {
     mm("Extracting zip file. Please wait...");
     TZip& zip = parts_->Zip1;
@@ -54,8 +47,8 @@ bool ConvertWorkflow::ExtractFile() {
     for (const TFileInfo& entry : zip.Directory()) bytes += entry.UnComprSize;
     CheckRoomFor(work, bytes, static_cast<int64_t>(zip.Directory().size()));
     const int32_t count = zip.Extract();
-    CheckNotFull(work);
-    if (count > 0) {
+    refusal = AccountForEntries(zip.ListedFiles(), zip.SkippedEntries());
+    if (count > 0 && refusal.empty()) {
       GetVKBfilename();
       ShowMapImageWindow();
       result = true;
@@ -76,16 +69,20 @@ bool ConvertWorkflow::ExtractFile() {
     CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
     mm("Extracting rar file. Please wait...");
     result = rar.Extract(work, false, nullptr);
-    CheckNotFull(work);
-    if (!result) throw Exception(rar.FailureReason());
-    GetVKBfilename();
-    ShowMapImageWindow();
-    mm("Done!");
+    refusal = AccountForEntries(rar.ListedFiles(), rar.SkippedEntries());
+    // An extraction that stopped short fails the package with what stopped it.
+    if (!result) refusal = rar.FailureReason();
+    if (refusal.empty()) {
+      GetVKBfilename();
+      ShowMapImageWindow();
+      mm("Done!");
+    }
   }
   // The ZIP extractor leaves the current folder in the work folder.
   state_.AppFolder = ProgramFolder();
   if (!platform::SetCurrentFolder(state_.AppFolder))
     throw EInOutError("cannot change to folder " + state_.AppFolder);
+  if (!refusal.empty()) throw Exception(refusal);
   return result;
 }
 

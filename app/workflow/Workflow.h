@@ -14,6 +14,7 @@
 
 #include "app/workflow/ConvertState.h"
 #include "app/workflow/View.h"
+#include "archives/ExtractReport.h"
 #include "platform/Wine.h"
 
 namespace workflow {
@@ -136,6 +137,12 @@ class ConvertWorkflow {
   bool TargetKnown() const;
   // Logs the package's failure line; counts is false for a file that is no package of its own.
   void FailPackage(const std::string& reason, bool counts = true);
+  // Checks the package's listed files against the work folder and logs one line for each that
+  // did not land, with the extractor's reason. Answers the package's refusal when none landed.
+  std::string AccountForEntries(const std::vector<TPackageEntry>& listed,
+                                const std::vector<TSkippedEntry>& skipped);
+  // False, with the line that says why, when a file the current map needs did not land.
+  bool MapFilesComplete();
   // The chosen package, source folder or target folder when one lies in the work area.
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
@@ -162,6 +169,7 @@ class ConvertWorkflow {
   ArchiverKind archiver_ = ArchiverKind::Native;
   bool wineFound_ = false;
   std::unique_ptr<platform::WindowsNames> windowsNames_;
+  std::vector<TSkippedEntry> missing_;  // the package's listed files that did not land
   int converted_ = 0;
   int failures_ = 0;
 };
