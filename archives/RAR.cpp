@@ -7,6 +7,7 @@
 #include <exception>
 #include <iterator>
 #include <map>
+#include <set>
 #include <type_traits>
 
 #include "archives/RarEntries.h"
@@ -23,6 +24,8 @@ constexpr size_t kCommentBufferSize = 65536;
 // The longest volume name handed back to the library; the library's buffer is at least this.
 constexpr size_t kVolumeNameBufferSize = 1024;
 constexpr int32_t kNotLoaded = 99;
+// The reason of the entries an extraction that stopped early never came to.
+const std::string kNotReached = "not reached (the extraction stopped";
 
 const char* const kAssertionFormat = "%s (%s, line %d)";
 constexpr int kListAssertLine = 479;
@@ -234,6 +237,14 @@ void TRAR::CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenF
   }
 }
 
+void TRAR::NameUnreached(const std::set<std::string>& reached) {
+  const std::string stop = skippedEntries_.empty() ? std::string() : skippedEntries_.back().Name;
+  for (const TPackageEntry& entry : listedFiles_)
+    if (!reached.count(entry.Name))
+      skippedEntries_.push_back(
+          {entry.Name, stop.empty() ? "not extracted" : kNotReached + (" at " + stop + ")")});
+}
+
 void TRAR::PrepareHeaderRecord() {
   headerRecord_.RedirName = redirName_;
   headerRecord_.RedirNameSize = kRedirNameSize;
@@ -299,6 +310,8 @@ TRAR::~TRAR() {
 bool TRAR::OpenArchiveFile(const std::string& path) {
   archiveInformation_.Reset();
   listedFiles_.clear();
+  listedLinks_.clear();
+  listedSizes_.clear();
   ResetFailure();
   if (!library_) LoadUnrarLibrary();
   if (!library_) {
@@ -307,6 +320,10 @@ bool TRAR::OpenArchiveFile(const std::string& path) {
   }
   archiveInformation_.fileName_ = path;
   const bool result = ListArchive();
+  // A link that comes out as a copy of its target is listed with the target's size.
+  for (const auto& [index, target] : listedLinks_)
+    if (const auto it = listedSizes_.find(target); it != listedSizes_.end())
+      listedFiles_[index].Size = it->second;
   archiveInformation_.opened_ = true;
   return result;
 }
@@ -428,6 +445,14 @@ void TRAR::ProcessHeader() {
     listedFiles_.push_back(
         {NarrowName(header),
          static_cast<int64_t>(uint64_t{header.UnpSizeHigh} << 32 | header.UnpSize)});
+    if (IsLinkOrSpecial(header) && rar_entries::CopiedLink(header.RedirType)) {
+      const std::string target =
+          rar_entries::LinkTarget(rar_entries::CleanName(NarrowName(header)),
+                                  WideToUtf8(RedirName(header)), header.RedirType);
+      if (!target.empty()) listedLinks_.push_back({listedFiles_.size() - 1, target});
+    } else if (!IsLinkOrSpecial(header)) {
+      listedSizes_[rar_entries::CleanName(NarrowName(header))] = listedFiles_.back().Size;
+    }
     const unsigned dictionary = (header.Flags & RHDF_WINDOWMASK) >> 5;
     if (dictionary <= 6) info.dictionarySize_ = int64_t{65536} << dictionary;
   }
@@ -479,6 +504,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
 
   WrittenFiles written;
   std::vector<PendingLink> links;
+  std::set<std::string> reached;
   bool result = true;
   int32_t last = 0;
   while (last == 0 && result) {
@@ -506,6 +532,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
     const bool folderEntry = IsFolderEntry(header);
     const std::string clean = rar_entries::CleanName(name);
     const std::string newName = fullPaths ? name : BareName(clean);
+    if (!folderEntry) reached.insert(name);
     const auto skip = [&](const std::string& reason) {
       if (!folderEntry) skippedEntries_.push_back({name, reason});
       last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
@@ -581,6 +608,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
   }
   closer.Close();
   CopyLinkedFiles(links, written, folder, listing);
+  if (abort_ || !result) NameUnreached(reached);
   return abort_ ? false : result;
 }
 
@@ -602,7 +630,8 @@ std::string TRAR::FailureReason() const {
   if (!missingVolume_.empty()) return "missing volume " + BareName(missingVolume_);
   for (const TSkippedEntry& entry : skippedEntries_) {
     const std::string& reason = entry.Reason;
-    if (reason == "link not followed" || reason == "special file" || reason == "unsafe name")
+    if (reason == "link not followed" || reason == "special file" || reason == "unsafe name" ||
+        reason.rfind(kNotReached, 0) == 0)
       continue;
     if (reason == "password needed") return "password protected";
     if (reason == "no space") return "no room left on the drive of the work folder";

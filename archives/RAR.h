@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,8 @@ class TRAR {
   static constexpr unsigned kRedirNameSize = 1024;
 
   void PrepareHeaderRecord();
+  // Names the listed files an extraction that stopped early did not come to.
+  void NameUnreached(const std::set<std::string>& reached);
   void CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenFiles& written,
                        const std::string& folder, platform::FolderListingCache& listing);
 
@@ -207,6 +211,10 @@ class TRAR {
   TRARArchiveInformation archiveInformation_;
   std::vector<TPackageEntry> listedFiles_;
   std::vector<TSkippedEntry> skippedEntries_;
+  // Listed links that become copies (index in listedFiles_, target) and the sizes of the
+  // regular files they may name.
+  std::vector<std::pair<size_t, std::string>> listedLinks_;
+  std::map<std::string, int64_t> listedSizes_;
   RAROpenArchiveDataEx openRecord_{};
   RAR_HANDLE archiveHandle_ = nullptr;
   RARHeaderDataEx headerRecord_{};
