@@ -434,7 +434,7 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
        {{"b.tga", "link not followed"}, {"c.tga", "link not followed"}}},
       {"access time in nanoseconds, solid", "-s -tsa4", {}, {}},
       {"creation time in nanoseconds, solid", "-s -tsc4 -tsm4", {}, {}},
-      {"BLAKE2, locked, recovery record", "-htb -k -rr5", {}, {}},
+      {"BLAKE2, locked, recovery record, comment", "-htb -k -rr5 -z../comment.txt", {}, {}},
   };
   for (const ToolCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -443,6 +443,7 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
     std::filesystem::create_directories(src / "sub");
     vvtest::WriteFile(src / "a.tga", image);
     vvtest::WriteFile(src / "m.vkb", scenario);
+    vvtest::WriteFile(dir.path() + "/comment.txt", "a map by somebody");
     std::map<std::string, std::string> expected{{"a.tga", image}, {"m.vkb", scenario}};
     for (const auto& [name, target] : c.links) {
       if (target[0] == '=')
