@@ -18,14 +18,14 @@
 #include "platform/Strings.h"
 #include "platform/Utf8.h"
 
+using namespace rar_entries;
+
 namespace {
 
 constexpr size_t kCommentBufferSize = 65536;
 // The longest volume name handed back to the library; the library's buffer is at least this.
 constexpr size_t kVolumeNameBufferSize = 1024;
 constexpr int32_t kNotLoaded = 99;
-// The reason of the entries an extraction that stopped early never came to.
-const std::string kNotReached = "not reached (the extraction stopped";
 
 const char* const kAssertionFormat = "%s (%s, line %d)";
 constexpr int kListAssertLine = 479;
@@ -72,107 +72,6 @@ std::string HostOSName(unsigned hostOS) {
   }
 }
 
-constexpr unsigned kTypeMask = 0170000, kRegular = 0100000, kDirectory = 0040000,
-                   kSymlink = 0120000, kReparsePoint = 0x400, kFolderAttribute = 0x10;
-
-// A library that sets only 0x20 for a folder (no dictionary bits) still gives its attributes: a
-// Unix mode for Unix-like hosts, Windows attributes for the others.
-bool IsFolderEntry(const RARHeaderDataEx& header) {
-  if ((header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16) return true;
-  return header.HostOS <= 2 ? (header.FileAttr & kFolderAttribute) != 0
-                            : (header.FileAttr & kTypeMask) == kDirectory;
-}
-
-// Links of every kind (symbolic, hard, junctions, file copies) and special files never leave an
-// archive: written into the work folder they would let a package reach outside it. The
-// redirection type covers what the library recognises as such; the file's own type covers the
-// rest, whatever the library makes of it (a Unix mode for Unix-like hosts, the reparse-point
-// attribute for the others).
-bool IsLinkOrSpecial(const RARHeaderDataEx& header) {
-  if (header.RedirType != 0) return true;
-  if (header.HostOS <= 2) return header.FileAttr & kReparsePoint;
-  const unsigned type = header.FileAttr & kTypeMask;
-  return type != 0 && type != (IsFolderEntry(header) ? kDirectory : kRegular);
-}
-
-bool IsLink(const RARHeaderDataEx& header) {
-  if (header.RedirType != FSREDIR_NONE) return true;
-  return header.HostOS <= 2 ? (header.FileAttr & kReparsePoint) != 0
-                            : (header.FileAttr & kTypeMask) == kSymlink;
-}
-
-// Whether writing name below folder would go through what is not ours to write through: an
-// existing link or special file in its place, or something other than a real folder where a
-// folder of its path must be.
-bool WritesThroughForeignEntry(const std::string& folder, const std::string& name,
-                               bool folderEntry) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(start, end - start);
-    if (!part.empty() && part != "." && part != "..") parts.push_back(std::move(part));
-    start = end + 1;
-  }
-  std::string path = folder;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    path += parts[i];
-    const platform::EntryType type = platform::EntryTypeOf(path);
-    if (type == platform::EntryType::None) return false;  // nothing there, so nothing below it
-    const bool last = i + 1 == parts.size();
-    if (type != (!last || folderEntry ? platform::EntryType::Folder : platform::EntryType::File))
-      return true;
-    path += platform::kPathDelim;
-  }
-  return false;
-}
-
-// The spelling of the file that name (a bare name) already names in folder, ignoring case;
-// name itself when there is none.
-std::string ExistingSpelling(const std::string& folder, const std::string& name) {
-  const std::string resolved = platform::ResolvePath(folder + name);
-  return resolved.substr(resolved.rfind(platform::kPathDelim) + 1);
-}
-
-// The program's 8-bit names are UTF-8.
-std::string WideToUtf8(const std::wstring& wide) {
-  std::string out;
-  for (size_t i = 0; i < wide.size(); ++i) {
-    char32_t c = static_cast<char32_t>(wide[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-          wide[i + 1] < 0xE000)
-        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
-    }
-    platform::AppendUtf8(out, c, '?');
-  }
-  return out;
-}
-
-std::string NarrowName(const RARHeaderDataEx& header) {
-  return std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName));
-}
-
-std::wstring WideName(const RARHeaderDataEx& header) {
-  size_t n = 0;
-  while (n < std::size(header.FileNameW) && header.FileNameW[n] != 0) ++n;
-  return std::wstring(header.FileNameW, n);
-}
-
-// The part after the last separator or drive colon.
-std::string BareName(const std::string& name) {
-  size_t cut = name.find_last_of("\\/:");
-  return cut == std::string::npos ? name : name.substr(cut + 1);
-}
-
-bool NameSelected(const std::string& name, const std::vector<std::string>* selection) {
-  if (!selection) return true;
-  for (const std::string& selected : *selection)
-    if (selected == name) return true;
-  return false;
-}
-
 void CopyToBuffer(const std::string& text, char* buffer, size_t size) {
   if (!buffer || size == 0) return;
   size_t n = std::min(text.size(), size - 1);
@@ -189,61 +88,7 @@ int64_t DaysFromCivil(int year, unsigned month, unsigned day) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-std::wstring RedirName(const RARHeaderDataEx& header) {
-  if (!header.RedirName) return {};
-  size_t n = 0;
-  while (n < header.RedirNameSize && header.RedirName[n] != 0) ++n;
-  return std::wstring(header.RedirName, n);
-}
-
 }  // namespace
-
-// Which entry's bytes each file written holds: a later entry of the same name replaces an
-// earlier one, and a link is copied only while its place is still its own.
-class TRAR::WrittenFiles {
- public:
-  void Wrote(const std::string& name, const std::string& path, bool regular) {
-    owner_[path] = name;
-    if (regular) fileOf_[name] = path;
-  }
-  bool Holds(const std::string& path, const std::string& name) const {
-    const auto it = owner_.find(path);
-    return it != owner_.end() && it->second == name;
-  }
-  // The file holding the bytes of the regular entry name; empty when none does.
-  std::string FileOf(const std::string& name) const {
-    const auto it = fileOf_.find(name);
-    return it != fileOf_.end() && Holds(it->second, name) ? it->second : std::string();
-  }
-
- private:
-  std::map<std::string, std::string> owner_, fileOf_;
-};
-
-void TRAR::CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenFiles& written,
-                           const std::string& folder, platform::FolderListingCache& listing) {
-  for (const PendingLink& link : links) {
-    if (!written.Holds(link.path, link.clean)) continue;  // a later entry took its place
-    const std::string source = written.FileOf(link.target);
-    if (source.empty()) {
-      skippedEntries_.push_back({link.name, "link not followed"});
-    } else if (WritesThroughForeignEntry(folder, link.path.substr(folder.size()), false) ||
-               !rar_entries::CopyRegularFile(source, link.path)) {
-      skippedEntries_.push_back(
-          {link.name, rar_entries::FailureReason(ERAR_ECREATE, false, errno)});
-    } else {
-      listing.Created(link.path);
-    }
-  }
-}
-
-void TRAR::NameUnreached(const std::set<std::string>& reached) {
-  const std::string stop = skippedEntries_.empty() ? std::string() : skippedEntries_.back().Name;
-  for (const TPackageEntry& entry : listedFiles_)
-    if (!reached.count(entry.Name))
-      skippedEntries_.push_back(
-          {entry.Name, stop.empty() ? "not extracted" : kNotReached + (" at " + stop + ")")});
-}
 
 void TRAR::PrepareHeaderRecord() {
   headerRecord_.RedirName = redirName_;
@@ -617,42 +462,6 @@ bool TRAR::CloseArchive() {
   archiveHandle_ = nullptr;
   if (result == ERAR_ECLOSE) ReportError(result, roInitArchive);
   return result == 0;
-}
-
-void TRAR::ResetFailure() {
-  firstError_ = 0;
-  missingVolume_.clear();
-  passwordAsked_ = false;
-}
-
-std::string TRAR::FailureReason() const {
-  if (!library_) return "the UnRAR library could not be loaded";
-  if (!missingVolume_.empty()) return "missing volume " + BareName(missingVolume_);
-  for (const TSkippedEntry& entry : skippedEntries_) {
-    const std::string& reason = entry.Reason;
-    if (reason == "link not followed" || reason == "special file" || reason == "unsafe name" ||
-        reason.rfind(kNotReached, 0) == 0)
-      continue;
-    if (reason == "password needed") return "password protected";
-    if (reason == "no space") return "no room left on the drive of the work folder";
-    if (reason == "damaged data (CRC)") return "damaged (" + entry.Name + ")";
-    return reason + " (" + entry.Name + ")";
-  }
-  if (passwordAsked_ || firstError_ == ERAR_MISSING_PASSWORD || firstError_ == ERAR_BAD_PASSWORD)
-    return "password protected";
-  switch (firstError_) {
-    case ERAR_BAD_ARCHIVE:
-    case ERAR_UNKNOWN_FORMAT:
-      return "not a RAR archive";
-    case ERAR_BAD_DATA:
-      return "damaged";
-    case ERAR_EOPEN:
-      return "the package cannot be opened";
-    case ERAR_NO_MEMORY:
-      return "out of memory";
-    default:
-      return "the package could not be extracted (error " + std::to_string(firstError_) + ")";
-  }
 }
 
 void TRAR::ReportError(int32_t code, TRAROperation operation) {

@@ -12,6 +12,7 @@
 
 #include "archives/ExtractReport.h"
 #include "archives/RAR_DLL.h"
+#include "archives/RarEntries.h"
 #include "platform/Library.h"
 #include "platform/Paths.h"
 
@@ -172,7 +173,6 @@ class TRAR {
 
  private:
   class ArchiveCloser;
-  class WrittenFiles;
   // A link entry to be written as a copy of its target once every file is out.
   struct PendingLink {
     std::string name, clean, target, path;
@@ -182,8 +182,9 @@ class TRAR {
   void PrepareHeaderRecord();
   // Names the listed files an extraction that stopped early did not come to.
   void NameUnreached(const std::set<std::string>& reached);
-  void CopyLinkedFiles(const std::vector<PendingLink>& links, const WrittenFiles& written,
-                       const std::string& folder, platform::FolderListingCache& listing);
+  void CopyLinkedFiles(const std::vector<PendingLink>& links,
+                       const rar_entries::WrittenFiles& written, const std::string& folder,
+                       platform::FolderListingCache& listing);
 
   bool ListArchive();
   bool OpenArchive(bool extract);

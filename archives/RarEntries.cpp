@@ -6,10 +6,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "archives/RAR_DLL.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
 #include "platform/UniqueFd.h"
+#include "platform/Utf8.h"
 
 namespace rar_entries {
 namespace {
@@ -69,6 +75,118 @@ std::string LinkTarget(const std::string& cleanLinkName, const std::string& targ
     start = end + 1;
   }
   return Join(parts);
+}
+
+namespace {
+
+constexpr unsigned kTypeMask = 0170000, kRegular = 0100000, kDirectory = 0040000,
+                   kSymlink = 0120000, kReparsePoint = 0x400, kFolderAttribute = 0x10;
+
+}  // namespace
+
+// A library that sets only 0x20 for a folder (no dictionary bits) still gives its attributes: a
+// Unix mode for Unix-like hosts, Windows attributes for the others.
+bool IsFolderEntry(const RARHeaderDataEx& header) {
+  if ((header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16) return true;
+  return header.HostOS <= 2 ? (header.FileAttr & kFolderAttribute) != 0
+                            : (header.FileAttr & kTypeMask) == kDirectory;
+}
+
+// Links of every kind (symbolic, hard, junctions, file copies) and special files never leave an
+// archive: written into the work folder they would let a package reach outside it. The
+// redirection type covers what the library recognises as such; the file's own type covers the
+// rest, whatever the library makes of it (a Unix mode for Unix-like hosts, the reparse-point
+// attribute for the others).
+bool IsLinkOrSpecial(const RARHeaderDataEx& header) {
+  if (header.RedirType != 0) return true;
+  if (header.HostOS <= 2) return header.FileAttr & kReparsePoint;
+  const unsigned type = header.FileAttr & kTypeMask;
+  return type != 0 && type != (IsFolderEntry(header) ? kDirectory : kRegular);
+}
+
+bool IsLink(const RARHeaderDataEx& header) {
+  if (header.RedirType != FSREDIR_NONE) return true;
+  return header.HostOS <= 2 ? (header.FileAttr & kReparsePoint) != 0
+                            : (header.FileAttr & kTypeMask) == kSymlink;
+}
+
+// Whether writing name below folder would go through what is not ours to write through: an
+// existing link or special file in its place, or something other than a real folder where a
+// folder of its path must be.
+bool WritesThroughForeignEntry(const std::string& folder, const std::string& name,
+                               bool folderEntry) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    std::string part = name.substr(start, end - start);
+    if (!part.empty() && part != "." && part != "..") parts.push_back(std::move(part));
+    start = end + 1;
+  }
+  std::string path = folder;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    path += parts[i];
+    const platform::EntryType type = platform::EntryTypeOf(path);
+    if (type == platform::EntryType::None) return false;  // nothing there, so nothing below it
+    const bool last = i + 1 == parts.size();
+    if (type != (!last || folderEntry ? platform::EntryType::Folder : platform::EntryType::File))
+      return true;
+    path += platform::kPathDelim;
+  }
+  return false;
+}
+
+// The spelling of the file that name (a bare name) already names in folder, ignoring case;
+// name itself when there is none.
+std::string ExistingSpelling(const std::string& folder, const std::string& name) {
+  const std::string resolved = platform::ResolvePath(folder + name);
+  return resolved.substr(resolved.rfind(platform::kPathDelim) + 1);
+}
+
+// The program's 8-bit names are UTF-8.
+std::string WideToUtf8(const std::wstring& wide) {
+  std::string out;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    char32_t c = static_cast<char32_t>(wide[i]);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+          wide[i + 1] < 0xE000)
+        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
+    }
+    platform::AppendUtf8(out, c, '?');
+  }
+  return out;
+}
+
+std::string NarrowName(const RARHeaderDataEx& header) {
+  return std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName));
+}
+
+std::wstring WideName(const RARHeaderDataEx& header) {
+  size_t n = 0;
+  while (n < std::size(header.FileNameW) && header.FileNameW[n] != 0) ++n;
+  return std::wstring(header.FileNameW, n);
+}
+
+// The part after the last separator or drive colon.
+std::string BareName(const std::string& name) {
+  size_t cut = name.find_last_of("\\/:");
+  return cut == std::string::npos ? name : name.substr(cut + 1);
+}
+
+bool NameSelected(const std::string& name, const std::vector<std::string>* selection) {
+  if (!selection) return true;
+  for (const std::string& selected : *selection)
+    if (selected == name) return true;
+  return false;
+}
+
+std::wstring RedirName(const RARHeaderDataEx& header) {
+  if (!header.RedirName) return {};
+  size_t n = 0;
+  while (n < header.RedirNameSize && header.RedirName[n] != 0) ++n;
+  return std::wstring(header.RedirName, n);
 }
 
 bool CopiedLink(unsigned redirType) {
