@@ -514,12 +514,13 @@ int TRAR::VolumeChange(char* buffer) {
   const std::string required(buffer, strnlen(buffer, kVolumeNameBufferSize));
   missingVolume_ = required;
   if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
+  // With nobody to name another file, going on only makes the library look for the same
+  // missing one again, for ever.
+  if (!OnNextVolumeRequired) return platform::FileExists(required) ? 0 : -1;
   bool cancel = false;
-  if (OnNextVolumeRequired) {
-    std::string newName;
-    OnNextVolumeRequired(this, required, newName, cancel);
-    CopyToBuffer(newName, buffer, kVolumeNameBufferSize);
-  }
+  std::string newName;
+  OnNextVolumeRequired(this, required, newName, cancel);
+  CopyToBuffer(newName, buffer, kVolumeNameBufferSize);
   return cancel || abort_ ? -1 : 0;
 }
 

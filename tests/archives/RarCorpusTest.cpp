@@ -471,5 +471,27 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
   }
 }
 
+// A volume that goes missing between the listing and the extraction is named, whichever library
+// asks for it, and nothing waits for it.
+TEST_F(RarOracle, VolumeMissingAtExtractionIsNamed) {
+  vvtest::TempDir dir;
+  vvtest::WriteFile(dir.path() + "/a.bin", std::string(60000, 'a'));
+  const std::string command =
+      "cd '" + dir.path() + "' && rar a -idq -m0 -v25k set.rar a.bin > /dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  for (const std::string& library : {StandinPath(), real_}) {
+    SCOPED_TRACE(library);
+    TRAR rar;
+    rar.SetDllName(library);
+    ASSERT_TRUE(rar.OpenArchiveFile(dir.path() + "/set.part1.rar"));
+    ASSERT_EQ(std::rename((dir.path() + "/set.part3.rar").c_str(), (dir.path() + "/gone").c_str()),
+              0);
+    vvtest::TempDir out;
+    EXPECT_FALSE(rar.Extract(out.path(), false, nullptr));
+    EXPECT_EQ(rar.FailureReason(), "missing volume set.part3.rar");
+    std::rename((dir.path() + "/gone").c_str(), (dir.path() + "/set.part3.rar").c_str());
+  }
+}
+
 }  // namespace
 }  // namespace rartest
