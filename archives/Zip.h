@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -196,8 +197,11 @@ class TZip {
   std::string extractDir_;
   TExtractOptions extractOptions_{1};
   std::vector<TSkippedEntry> skippedEntries_;
+  std::map<std::string, size_t> skippedIndex_;  // name, its place in skippedEntries_
   std::map<std::string, int64_t> copiedLinks_;  // link name, size of the copy
-  bool passwordRefused_ = false;                // asked once per Extract, then not again
+  // Normalised name to entry, built on first use after each directory read.
+  mutable std::optional<std::map<std::string, const TFileInfo*>> entryIndex_;
+  bool passwordRefused_ = false;  // asked once per Extract, then not again
   // An exception from an event handler or a prompt, held while the library unwinds its run.
   std::exception_ptr pendingException_;
 };

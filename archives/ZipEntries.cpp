@@ -100,11 +100,17 @@ std::vector<TPackageEntry> TZip::ListedFiles() const {
 }
 
 const TFileInfo* TZip::FindEntry(const std::string& name) const {
-  std::string wanted, listed;
+  // Built once per directory, so a package of many entries costs no quadratic search.
+  if (!entryIndex_) {
+    entryIndex_.emplace();
+    std::string key;
+    for (const TFileInfo& entry : directory_)
+      if (Normalise(entry.FileName, key)) entryIndex_->emplace(key, &entry);
+  }
+  std::string wanted;
   if (!Normalise(name, wanted)) return nullptr;
-  for (const TFileInfo& entry : directory_)
-    if (Normalise(entry.FileName, listed) && listed == wanted) return &entry;
-  return nullptr;
+  const auto found = entryIndex_->find(wanted);
+  return found != entryIndex_->end() ? found->second : nullptr;
 }
 
 void TZip::RecordSkip(const std::string& libraryName, int32_t code) {
@@ -150,12 +156,11 @@ void TZip::RecordSkip(const std::string& libraryName, int32_t code) {
       reason = "not extracted";
       break;
   }
-  for (TSkippedEntry& skipped : skippedEntries_)
-    if (skipped.Name == name) {
-      skipped.Reason = reason;
-      return;
-    }
-  skippedEntries_.push_back({name, reason});
+  const auto [at, added] = skippedIndex_.emplace(name, skippedEntries_.size());
+  if (added)
+    skippedEntries_.push_back({name, reason});
+  else
+    skippedEntries_[at->second].Reason = reason;
 }
 
 // The bytes of a small stored or deflated entry, read from the archive itself.
@@ -198,6 +203,10 @@ bool TZip::ReadSmallEntry(const std::string& archive, const TFileInfo& entry,
 int32_t TZip::CopyLinks(const std::string& archive, const std::string& destination) {
   int32_t copies = 0;
   const bool folders = extractOptions_[4];
+  // Copies never outgrow what the package lists itself, however many links point at one file.
+  int64_t budget = 0;
+  for (const TFileInfo& entry : directory_)
+    if (!IsLink(entry) && !IsFolder(entry)) budget += ListedSize(entry);
   for (const TFileInfo& link : directory_) {
     if (!IsLink(link)) continue;
     const std::string name = Slashed(link.FileName);
@@ -219,20 +228,24 @@ int32_t TZip::CopyLinks(const std::string& archive, const std::string& destinati
       std::string bytes;
       platform::ReadOnlyFile file;
       const int64_t size = ListedSize(*target);
-      if (platform::EntryTypeOf(from) == platform::EntryType::File && file.Open(from) &&
-          file.Size() == size && file.Seek(0)) {
+      if (size <= budget && platform::EntryTypeOf(from) == platform::EntryType::File &&
+          file.Open(from) && file.Size() == size && file.Seek(0)) {
         bytes.resize(static_cast<size_t>(size));
         copied = file.Read(bytes.data(), bytes.size()) == bytes.size() &&
                  platform::WriteNewFile(place(linkPath), bytes);
       }
-      if (copied) copiedLinks_[name] = size;
+      if (copied) copiedLinks_[name] = size, budget -= size;
     }
     if (copied) {
       ++copies;
-      std::erase_if(skippedEntries_, [&](const TSkippedEntry& s) { return s.Name == name; });
+
     } else {
       RecordSkip(name, kUnzSkipLink);
     }
   }
+  std::erase_if(skippedEntries_,
+                [&](const TSkippedEntry& s) { return copiedLinks_.count(s.Name); });
+  skippedIndex_.clear();
+  for (size_t i = 0; i < skippedEntries_.size(); ++i) skippedIndex_[skippedEntries_[i].Name] = i;
   return copies;
 }

@@ -60,6 +60,7 @@ void TZip::SetProgressWindowFactory(ProgressWindowFactory factory) {
 int32_t TZip::Extract() {
   cancel_ = false;
   skippedEntries_.clear();
+  skippedIndex_.clear();
   copiedLinks_.clear();
   passwordRefused_ = false;
   if (directory_.empty()) return 0;

@@ -1,7 +1,7 @@
 // After extraction, every file the package lists either lies in the work folder as a regular
 // file of its listed size or is named in the log with its reason; a map that needs a file that
 // did not land is not made.
-#include <algorithm>
+#include <map>
 
 #include "app/workflow/Components.h"
 #include "platform/Files.h"
@@ -56,16 +56,16 @@ std::string ConvertWorkflow::AccountForEntries(const std::vector<TPackageEntry>&
   missing_.clear();
   const std::string work = WorkFolderPath();
   const platform::FreeSpace free = platform::FreeSpaceAt(work);
+  std::map<std::string, std::string> reasons;  // by entry key
+  for (const TSkippedEntry& entry : skipped) reasons.emplace(EntryKey(entry.Name), entry.Reason);
   for (const TPackageEntry& entry : listed) {
     const std::string path = platform::JoinPath(work, BareName(entry.Name));
     if (platform::EntryTypeOf(path) == platform::EntryType::File &&
         platform::FileSize(path) == entry.Size)
       continue;
-    const auto reported = std::find_if(skipped.begin(), skipped.end(), [&](const TSkippedEntry& s) {
-      return EntryKey(s.Name) == EntryKey(entry.Name);
-    });
+    const auto reported = reasons.find(EntryKey(entry.Name));
     // Without a word from the library, a drive too full for the file is the likely cause.
-    const std::string reason = reported != skipped.end()                    ? reported->Reason
+    const std::string reason = reported != reasons.end()                    ? reported->second
                                : free.bytes >= 0 && free.bytes < entry.Size ? "no space"
                                                                             : "not extracted";
     mm("left out " + entry.Name + " : " + reason + " !");

@@ -3,10 +3,8 @@
 // named once in the log with its reason. RAR rows run with the UnRAR stand-in and again with the
 // system's real library.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -181,19 +179,6 @@ std::vector<PackageRow> Rows() {
   };
 }
 
-std::string OnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  for (size_t start = 0; start <= dirs.size();) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::string candidate = dirs.substr(start, end - start) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return program;
-}
-
 std::string Bare(const std::string& path) {
   return path.substr(path.find_last_of("/\\") + 1);
 }
@@ -227,7 +212,7 @@ class PackageTableTest : public WorkflowTest {
     for (Command command : row.make) {
       for (std::string& arg : command)
         if (arg == "PKG") arg = package;
-      command[0] = OnPath(command[0]);
+      command.insert(command.begin(), "/usr/bin/env");  // finds the tool on PATH
       if (RunProgram(command, source) != 0) return false;
     }
     if (!row.damage.empty()) {
@@ -274,18 +259,15 @@ class PackageTableTest : public WorkflowTest {
     const std::string log = vvtest::ReadFile(run + "/log");
     EXPECT_EQ(Tree(maps), row.vkas) << log;
     for (const std::string& vka : Tree(maps)) CheckVka(row, vka, source);
-    for (const auto& [entry, reason] : row.leftOut) {
-      const std::string head = "\nleft out " + entry + " : ";
-      const size_t at = log.find(head);
-      ASSERT_NE(at, std::string::npos) << entry << "\n" << log;
-      EXPECT_EQ(log.find(head, at + 1), std::string::npos) << "twice: " << entry;
-      EXPECT_EQ(log.substr(at + head.size(), reason.size()), reason) << log;
-    }
-    size_t lines = 0;
+    std::vector<std::string> leftOut, expected;
     for (size_t at = log.find("\nleft out "); at != std::string::npos;
          at = log.find("\nleft out ", at + 1))
-      ++lines;
-    EXPECT_EQ(lines, row.leftOut.size()) << log;
+      leftOut.push_back(log.substr(at + 1, log.find('\n', at + 1) - at - 1));
+    for (const auto& [entry, reason] : row.leftOut)
+      expected.push_back("left out " + entry + " : " + reason + " !");
+    std::sort(leftOut.begin(), leftOut.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(leftOut, expected) << log;
     for (const std::string& line : row.lines)
       EXPECT_NE(log.find("\n" + line + "\n"), std::string::npos) << line << "\n" << log;
     if (!row.refusal.empty()) {
@@ -302,13 +284,11 @@ class PackageTableTest : public WorkflowTest {
 TEST_F(PackageTableTest, EveryEntryLandsOrIsNamedWithItsReason) {
   const std::string real = rartest::SystemUnrarPath();
   for (const PackageRow& row : Rows()) {
+    // A volume set is converted as a folder: its rows are told by the tool that makes them.
     const bool rar = std::any_of(row.make.begin(), row.make.end(),
                                  [](const Command& command) { return command[0] == "rar"; });
-    if (!rar) {
-      Run(row, "");
-      continue;
-    }
-    Run(row, rartest::StandinPath());
+    Run(row, rar ? rartest::StandinPath() : "");
+    if (!rar) continue;
     ASSERT_FALSE(real.empty()) << "the real UnRAR library is missing: run scripts/install-deps";
     Run(row, real);
   }
