@@ -1,18 +1,24 @@
 #include "archives/RAR.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <iterator>
+#include <map>
+#include <set>
 #include <type_traits>
 
+#include "archives/RarEntries.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
 #include "platform/Strings.h"
 #include "platform/Utf8.h"
+
+using namespace rar_entries;
 
 namespace {
 
@@ -66,96 +72,6 @@ std::string HostOSName(unsigned hostOS) {
   }
 }
 
-bool IsFolderEntry(const RARHeaderDataEx& header) {
-  return (header.Flags & RHDF_WINDOWMASK) == RHDF_WINDOWMASK || header.FileAttr == 16;
-}
-
-// Links of every kind (symbolic, hard, junctions, file copies) and special files never leave an
-// archive: written into the work folder they would let a package reach outside it. The
-// redirection type covers what the library recognises as such; the file's own type covers the
-// rest, whatever the library makes of it (a Unix mode for Unix-like hosts, the reparse-point
-// attribute for the others).
-bool IsLinkOrSpecial(const RARHeaderDataEx& header) {
-  constexpr unsigned kReparsePoint = 0x400, kTypeMask = 0170000, kRegular = 0100000,
-                     kDirectory = 0040000;
-  if (header.RedirType != 0) return true;
-  if (header.HostOS <= 2) return header.FileAttr & kReparsePoint;
-  const unsigned type = header.FileAttr & kTypeMask;
-  return type != 0 && type != (IsFolderEntry(header) ? kDirectory : kRegular);
-}
-
-// Whether writing name below folder would go through what is not ours to write through: an
-// existing link or special file in its place, or something other than a real folder where a
-// folder of its path must be.
-bool WritesThroughForeignEntry(const std::string& folder, const std::string& name,
-                               bool folderEntry) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    std::string part = name.substr(start, end - start);
-    if (!part.empty() && part != "." && part != "..") parts.push_back(std::move(part));
-    start = end + 1;
-  }
-  std::string path = folder;
-  for (size_t i = 0; i < parts.size(); ++i) {
-    path += parts[i];
-    const platform::EntryType type = platform::EntryTypeOf(path);
-    if (type == platform::EntryType::None) return false;  // nothing there, so nothing below it
-    const bool last = i + 1 == parts.size();
-    if (type != (!last || folderEntry ? platform::EntryType::Folder : platform::EntryType::File))
-      return true;
-    path += platform::kPathDelim;
-  }
-  return false;
-}
-
-// The spelling of the file that name (a bare name) already names in folder, ignoring case;
-// name itself when there is none.
-std::string ExistingSpelling(const std::string& folder, const std::string& name) {
-  const std::string resolved = platform::ResolvePath(folder + name);
-  return resolved.substr(resolved.rfind(platform::kPathDelim) + 1);
-}
-
-// The program's 8-bit names are UTF-8.
-std::string WideToUtf8(const std::wstring& wide) {
-  std::string out;
-  for (size_t i = 0; i < wide.size(); ++i) {
-    char32_t c = static_cast<char32_t>(wide[i]);
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
-          wide[i + 1] < 0xE000)
-        c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
-    }
-    platform::AppendUtf8(out, c, '?');
-  }
-  return out;
-}
-
-std::string NarrowName(const RARHeaderDataEx& header) {
-  return std::string(header.FileName, strnlen(header.FileName, sizeof header.FileName));
-}
-
-std::wstring WideName(const RARHeaderDataEx& header) {
-  size_t n = 0;
-  while (n < std::size(header.FileNameW) && header.FileNameW[n] != 0) ++n;
-  return std::wstring(header.FileNameW, n);
-}
-
-// The part after the last separator or drive colon.
-std::string BareName(const std::string& name) {
-  size_t cut = name.find_last_of("\\/:");
-  return cut == std::string::npos ? name : name.substr(cut + 1);
-}
-
-bool NameSelected(const std::string& name, const std::vector<std::string>* selection) {
-  if (!selection) return true;
-  for (const std::string& selected : *selection)
-    if (selected == name) return true;
-  return false;
-}
-
 void CopyToBuffer(const std::string& text, char* buffer, size_t size) {
   if (!buffer || size == 0) return;
   size_t n = std::min(text.size(), size - 1);
@@ -173,6 +89,12 @@ int64_t DaysFromCivil(int year, unsigned month, unsigned day) {
 }
 
 }  // namespace
+
+void TRAR::PrepareHeaderRecord() {
+  headerRecord_.RedirName = redirName_;
+  headerRecord_.RedirNameSize = kRedirNameSize;
+  redirName_[0] = L'\0';
+}
 
 TDateTime DosDateTimeToDateTime(uint32_t dos) {
   const unsigned date = dos >> 16, time = dos & 0xFFFF;
@@ -233,6 +155,9 @@ TRAR::~TRAR() {
 bool TRAR::OpenArchiveFile(const std::string& path) {
   archiveInformation_.Reset();
   listedFiles_.clear();
+  listedLinks_.clear();
+  listedSizes_.clear();
+  ResetFailure();
   if (!library_) LoadUnrarLibrary();
   if (!library_) {
     ReportError(kNotLoaded, roInitArchive);
@@ -240,6 +165,10 @@ bool TRAR::OpenArchiveFile(const std::string& path) {
   }
   archiveInformation_.fileName_ = path;
   const bool result = ListArchive();
+  // A link that comes out as a copy of its target is listed with the target's size.
+  for (const auto& [index, target] : listedLinks_)
+    if (const auto it = listedSizes_.find(target); it != listedSizes_.end())
+      listedFiles_[index].Size = it->second;
   archiveInformation_.opened_ = true;
   return result;
 }
@@ -254,6 +183,7 @@ bool TRAR::ListArchive() {
   RegisterCallbackAndPassword();
   int32_t processed = 0;
   while (processed == 0 && result) {
+    PrepareHeaderRecord();
     const int32_t read = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
     RethrowPendingException();
     if (read == ERAR_END_ARCHIVE) break;
@@ -286,6 +216,7 @@ bool TRAR::OpenArchive(bool extract) {
 
   archiveHandle_ = RAR_DLL::RAROpenArchiveEx(&openRecord_);
   if (!archiveHandle_) {
+    if (firstError_ == 0) firstError_ = static_cast<int32_t>(openRecord_.OpenResult);
     ReportError(kNotLoaded, roInitArchive);
     return false;
   }
@@ -298,6 +229,8 @@ bool TRAR::OpenArchive(bool extract) {
   if (flags & ROADF_SIGNED) info.signed_ = true;
   if (flags & ROADF_RECOVERY) info.recovery_ = true;
   if (flags & ROADF_ENCHEADERS) info.headerEncrypted_ = true;
+  if (flags & ROADF_VOLUME) info.volume_ = true;
+  if (flags & ROADF_FIRSTVOLUME) info.firstVolume_ = true;
   info.sfx_ = IsExecutableFile(info.fileName_);
 
   const unsigned state = openRecord_.CmtState;
@@ -357,6 +290,14 @@ void TRAR::ProcessHeader() {
     listedFiles_.push_back(
         {NarrowName(header),
          static_cast<int64_t>(uint64_t{header.UnpSizeHigh} << 32 | header.UnpSize)});
+    if (IsLinkOrSpecial(header) && rar_entries::CopiedLink(header.RedirType)) {
+      const std::string target =
+          rar_entries::LinkTarget(rar_entries::CleanName(NarrowName(header)),
+                                  WideToUtf8(RedirName(header)), header.RedirType);
+      if (!target.empty()) listedLinks_.push_back({listedFiles_.size() - 1, target});
+    } else if (!IsLinkOrSpecial(header)) {
+      listedSizes_[rar_entries::CleanName(NarrowName(header))] = listedFiles_.back().Size;
+    }
     const unsigned dictionary = (header.Flags & RHDF_WINDOWMASK) >> 5;
     if (dictionary <= 6) info.dictionarySize_ = int64_t{65536} << dictionary;
   }
@@ -388,6 +329,8 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
                    const std::vector<std::string>* selection) {
   AssertArchiveExists(archiveInformation_.fileName_, kExtractAssertLine);
   abort_ = false;
+  ResetFailure();
+  skippedEntries_.clear();
   if (destination.empty()) {
     // Nothing to write into: never let an empty folder turn into the root of the file system.
     ReportError(ERAR_ECREATE, roExtract);
@@ -404,9 +347,13 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
   RegisterCallbackAndPassword();
   progress_.ArchiveBytesDone = 0;
 
+  WrittenFiles written;
+  std::vector<PendingLink> links;
+  std::set<std::string> reached;
   bool result = true;
   int32_t last = 0;
   while (last == 0 && result) {
+    PrepareHeaderRecord();
     last = RAR_DLL::RARReadHeaderEx(archiveHandle_, &headerRecord_);
     RethrowPendingException();
     if (last == ERAR_END_ARCHIVE) {
@@ -428,12 +375,35 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
     TRARReplace action = rrOverwrite;
     const std::string name = NarrowName(header);
     const bool folderEntry = IsFolderEntry(header);
-    const std::string newName = fullPaths ? name : BareName(name);
-    if (!NameSelected(name, selection) || IsLinkOrSpecial(header) ||
-        (!fullPaths && !folderEntry && (newName.empty() || newName == "." || newName == ".."))) {
-      // Not wanted, a link, or no bare file name to write under (never hand the library a path
-      // that names a folder): nothing is written.
+    const std::string clean = rar_entries::CleanName(name);
+    const std::string newName = fullPaths ? name : BareName(clean);
+    if (!folderEntry) reached.insert(name);
+    const auto skip = [&](const std::string& reason) {
+      if (!folderEntry) skippedEntries_.push_back({name, reason});
       last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    };
+    if (!NameSelected(name, selection)) {
+      last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+    } else if (IsLinkOrSpecial(header)) {
+      // Links are never made: one to a file of the package becomes a copy of it, once every
+      // file has been written.
+      const std::string target =
+          rar_entries::CopiedLink(header.RedirType)
+              ? rar_entries::LinkTarget(clean, WideToUtf8(RedirName(header)), header.RedirType)
+              : std::string();
+      if (!folderEntry && !target.empty() && !newName.empty()) {
+        const std::string path =
+            fullPaths ? folder + clean : folder + ExistingSpelling(folder, newName);
+        links.push_back({name, clean, target, path});
+        written.Wrote(clean, path, false);
+        last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+      } else {
+        skip(IsLink(header) ? "link not followed" : "special file");
+      }
+    } else if (!folderEntry &&
+               (clean.empty() || newName.empty() || newName == "." || newName == "..")) {
+      // No safe name to write under (never hand the library a path that names a folder).
+      skip("unsafe name");
     } else {
       // Without full paths an existing file whose name differs only in case is the same file.
       const std::string target =
@@ -445,7 +415,7 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
       const bool writes = action == rrOverwrite && (fullPaths || !folderEntry);
       if (writes && WritesThroughForeignEntry(folder, target.substr(folder.size()), folderEntry)) {
         // Something other than our own file or folder took the name: refuse to write through it.
-        last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, nullptr, nullptr);
+        skip("unsafe name");
         if (last == 0) last = ERAR_ECREATE;
       } else {
         switch (action) {
@@ -453,12 +423,19 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
             abort_ = true;
             break;
           case rrOverwrite:
+            errno = 0;
             if (fullPaths)
               last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, folder.data(), nullptr);
             else if (!folderEntry)
               last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_EXTRACT, nullptr,
                                              const_cast<char*>(target.c_str()));
-            if (writes && last == 0) listing.Created(target);
+            if (writes && last == 0) {
+              listing.Created(target);
+              if (!folderEntry) written.Wrote(clean, fullPaths ? folder + clean : target, true);
+            } else if (!folderEntry && last != 0) {
+              skippedEntries_.push_back(
+                  {name, rar_entries::FailureReason(last, header.Flags & RHDF_ENCRYPTED, errno)});
+            }
             break;
           case rrSkip:
             last = RAR_DLL::RARProcessFile(archiveHandle_, RAR_SKIP, folder.data(), nullptr);
@@ -475,6 +452,8 @@ bool TRAR::Extract(const std::string& destination, bool fullPaths,
     if (abort_) result = false;
   }
   closer.Close();
+  CopyLinkedFiles(links, written, folder, listing);
+  if (abort_ || !result) NameUnreached(reached);
   return abort_ ? false : result;
 }
 
@@ -486,6 +465,7 @@ bool TRAR::CloseArchive() {
 }
 
 void TRAR::ReportError(int32_t code, TRAROperation operation) {
+  if (code != 0 && firstError_ == 0) firstError_ = code;
   if (IsFatal(code)) abort_ = true;
   if (OnError) OnError(this, code, operation);
 }
@@ -509,7 +489,9 @@ int VV_RAR_CALL TRAR::UnrarCallback(unsigned msg, RAR_LPARAM UserData, RAR_LPARA
 int TRAR::HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2) {
   switch (msg) {
     case UCM_CHANGEVOLUME:
-      return P2 == RAR_VOL_ASK ? VolumeChange(reinterpret_cast<char*>(P1)) : 0;
+      if (P2 == RAR_VOL_ASK) return VolumeChange(reinterpret_cast<char*>(P1));
+      missingVolume_.clear();  // the volume asked for was found after all
+      return 0;
     case UCM_PROCESSDATA: {
       const auto bytes = static_cast<uint32_t>(P2);
       progress_.FileBytesDone += bytes;
@@ -528,15 +510,17 @@ int TRAR::HandleCallback(unsigned msg, RAR_LPARAM P1, RAR_LPARAM P2) {
 }
 
 int TRAR::VolumeChange(char* buffer) {
-  if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
   if (!buffer) return -1;
   const std::string required(buffer, strnlen(buffer, kVolumeNameBufferSize));
+  missingVolume_ = required;
+  if (!archiveInformation_.opened_ && !readMultiVolumeToEnd_) return -1;
+  // With nobody to name another file, going on only makes the library look for the same
+  // missing one again, for ever.
+  if (!OnNextVolumeRequired) return platform::FileExists(required) ? 0 : -1;
   bool cancel = false;
-  if (OnNextVolumeRequired) {
-    std::string newName;
-    OnNextVolumeRequired(this, required, newName, cancel);
-    CopyToBuffer(newName, buffer, kVolumeNameBufferSize);
-  }
+  std::string newName;
+  OnNextVolumeRequired(this, required, newName, cancel);
+  CopyToBuffer(newName, buffer, kVolumeNameBufferSize);
   return cancel || abort_ ? -1 : 0;
 }
 
@@ -554,6 +538,7 @@ int TRAR::PasswordNeeded(char* buffer, RAR_LPARAM size) {
   bool cancel = false;
   if (OnPasswordRequired)
     OnPasswordRequired(this, !archiveInformation_.opened_, name, password, cancel);
+  if (password.empty()) passwordAsked_ = true;  // and nobody had one to give
   if (size > 0) CopyToBuffer(password, buffer, static_cast<size_t>(size));
   return cancel || abort_ ? -1 : 0;
 }

@@ -5,12 +5,16 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "archives/ExtractReport.h"
 #include "archives/RAR_DLL.h"
+#include "archives/RarEntries.h"
 #include "platform/Library.h"
+#include "platform/Paths.h"
 
 // Days since 1899-12-30, the fraction being the time of day.
 using TDateTime = double;
@@ -49,6 +53,8 @@ class TRARArchiveInformation {
   bool Locked() const { return locked_; }
   bool Recovery() const { return recovery_; }
   bool SFX() const { return sfx_; }
+  // A volume of a multi-volume archive other than its first: its files start elsewhere.
+  bool LaterVolume() const { return volume_ && !firstVolume_; }
 
  private:
   friend class TRAR;
@@ -74,6 +80,8 @@ class TRARArchiveInformation {
   bool locked_ = false;
   bool recovery_ = false;
   bool sfx_ = false;
+  bool volume_ = false;
+  bool firstVolume_ = false;
 };
 
 // One listed entry, as OnListFile gets it.
@@ -127,10 +135,13 @@ class TRAR {
   bool OpenArchiveFile(const std::string& path);
   // Extracts the entries of the last opened archive whose names are in selection (every entry
   // when selection is null) into destination; with fullPaths off each file lands directly in
-  // destination under its bare name. Only regular files and folders are written: links of every
-  // kind and special files are skipped without a word, and a name already taken by a link or
-  // special file ends the extraction with ERAR_ECREATE. An empty destination is refused the same
-  // way (reported with roExtract). Raises EAssertionFailed when the archive file is gone.
+  // destination under its bare name. Only regular files and folders are written, never through
+  // a link: a symbolic link, hard link or file copy whose target is a regular file of the
+  // package becomes a copy of that file, written after every entry is out; other links, special
+  // files and names with ".." are left out, each named in SkippedEntries with its reason. A name
+  // already taken by a link or special file ends the extraction with ERAR_ECREATE. An empty
+  // destination is refused the same way (reported with roExtract). Raises EAssertionFailed when
+  // the archive file is gone.
   bool Extract(const std::string& destination, bool fullPaths,
                const std::vector<std::string>* selection);
 
@@ -139,6 +150,9 @@ class TRAR {
   const std::vector<TPackageEntry>& ListedFiles() const { return listedFiles_; }
   // The entries the last Extract did not write as regular files, with the reason for each.
   const std::vector<TSkippedEntry>& SkippedEntries() const { return skippedEntries_; }
+  // Why the last OpenArchiveFile or Extract failed, as a short phrase for the log ("password
+  // protected", "damaged (maps/desert.tga)", "missing volume map.part3.rar", ...).
+  std::string FailureReason() const;
   bool ReadMultiVolumeToEnd() const { return readMultiVolumeToEnd_; }
   void SetReadMultiVolumeToEnd(bool value) { readMultiVolumeToEnd_ = value; }
   const std::string& DllName() const { return dllName_; }
@@ -159,12 +173,25 @@ class TRAR {
 
  private:
   class ArchiveCloser;
+  // A link entry to be written as a copy of its target once every file is out.
+  struct PendingLink {
+    std::string name, clean, target, path;
+  };
+  static constexpr unsigned kRedirNameSize = 1024;
+
+  void PrepareHeaderRecord();
+  // Names the listed files an extraction that stopped early did not come to.
+  void NameUnreached(const std::set<std::string>& reached);
+  void CopyLinkedFiles(const std::vector<PendingLink>& links,
+                       const rar_entries::WrittenFiles& written, const std::string& folder,
+                       platform::FolderListingCache& listing);
 
   bool ListArchive();
   bool OpenArchive(bool extract);
   void ProcessHeader();
   bool CloseArchive();
   void ReportError(int32_t code, TRAROperation operation);
+  void ResetFailure();
   void RegisterCallbackAndPassword();
   void RethrowPendingException();
   void LoadUnrarLibrary();
@@ -185,11 +212,20 @@ class TRAR {
   TRARArchiveInformation archiveInformation_;
   std::vector<TPackageEntry> listedFiles_;
   std::vector<TSkippedEntry> skippedEntries_;
+  // Listed links that become copies (index in listedFiles_, target) and the sizes of the
+  // regular files they may name.
+  std::vector<std::pair<size_t, std::string>> listedLinks_;
+  std::map<std::string, int64_t> listedSizes_;
   RAROpenArchiveDataEx openRecord_{};
   RAR_HANDLE archiveHandle_ = nullptr;
   RARHeaderDataEx headerRecord_{};
+  wchar_t redirName_[kRedirNameSize] = {};
   std::string dllName_ = "unrar.dll";
   std::exception_ptr pendingException_;  // raised by a handler inside a library call
+  // What the last operation ran into, for FailureReason.
+  int32_t firstError_ = 0;
+  std::string missingVolume_;
+  bool passwordAsked_ = false;
 };
 
 // Size of the first file matching path; 0 when none.

@@ -66,6 +66,14 @@ inline constexpr unsigned ROADF_RECOVERY = 0x0040;
 inline constexpr unsigned ROADF_ENCHEADERS = 0x0080;
 inline constexpr unsigned ROADF_FIRSTVOLUME = 0x0100;
 
+// Redirection types of the header record (RedirType).
+inline constexpr unsigned FSREDIR_NONE = 0;
+inline constexpr unsigned FSREDIR_UNIXSYMLINK = 1;
+inline constexpr unsigned FSREDIR_WINSYMLINK = 2;
+inline constexpr unsigned FSREDIR_JUNCTION = 3;
+inline constexpr unsigned FSREDIR_HARDLINK = 4;
+inline constexpr unsigned FSREDIR_FILECOPY = 5;
+
 enum UNRARCALLBACK_MESSAGES {
   UCM_CHANGEVOLUME = 0,
   UCM_PROCESSDATA = 1,
@@ -79,6 +87,9 @@ using UNRARCALLBACK = int(VV_RAR_CALL*)(unsigned msg, RAR_LPARAM UserData, RAR_L
 using CHANGEVOLPROC = int(VV_RAR_CALL*)(char* ArcName, int Mode);
 using PROCESSDATAPROC = int(VV_RAR_CALL*)(unsigned char* Addr, int Size);
 
+// The library lays its records out with 4-byte packing: the pointers after an odd number of
+// 32-bit fields (CmtBuf, RedirName, CmtBufW) are not padded to 8 bytes.
+#pragma pack(push, 4)
 struct RARHeaderData {
   char ArcName[260];
   char FileName[260];
@@ -159,6 +170,7 @@ struct RAROpenArchiveDataEx {
   wchar_t* CmtBufW;
   unsigned int Reserved[25];
 };
+#pragma pack(pop)
 
 // The eleven entry points, as function pointer types.
 using TRAROpenArchive = RAR_HANDLE(VV_RAR_CALL*)(RAROpenArchiveData* ArchiveData);

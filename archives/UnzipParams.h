@@ -31,7 +31,7 @@ inline constexpr int32_t kUnzActionBatchSize = 6;     // number: total bytes of 
 inline constexpr int32_t kUnzActionPassword = 8;      // text in: name, out: password
 inline constexpr int32_t kUnzActionCrcError = 9;      // answer flag out: 1 extract anyway
 inline constexpr int32_t kUnzActionOverwrite = 10;    // answer flag in: bit 0 existing older
-inline constexpr int32_t kUnzActionFileSkipped = 11;  // number: reason code
+inline constexpr int32_t kUnzActionFileSkipped = 11;  // number: reason code; text: name
 
 // Reason codes the bundled library reports with kUnzActionFileSkipped.
 inline constexpr int32_t kUnzSkipUnsafeName = 1;    // '..', absolute, empty, escapes the folder
@@ -41,6 +41,10 @@ inline constexpr int32_t kUnzSkipNoPassword = 4;    // encrypted and no (right) 
 inline constexpr int32_t kUnzSkipCrcError = 5;      // corrupted and not wanted anyway
 inline constexpr int32_t kUnzSkipReadError = 6;     // the archive could not be read
 inline constexpr int32_t kUnzSkipWriteError = 7;    // the file could not be written
+inline constexpr int32_t kUnzSkipLink = 8;          // a symbolic link, never followed
+inline constexpr int32_t kUnzSkipMethod = 9;        // compression method not supported
+inline constexpr int32_t kUnzSkipOversized = 10;    // more data than its listed size
+inline constexpr int32_t kUnzSkipNoSpace = 11;      // the drive ran full
 
 inline constexpr size_t kUnzTextSize = 512;
 

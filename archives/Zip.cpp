@@ -53,6 +53,7 @@ void TZip::SetZipFileName(const std::string& path) {
   oemNames_ = false;
   endOfCentralDir_ = TEOCHInfo{};
   directory_.clear();
+  entryIndex_.reset();
   zipFileName_ = path;
 
   if (!path.empty()) {
@@ -74,6 +75,7 @@ void TZip::SetZipFileName(const std::string& path) {
 
 void TZip::ReadDirectory() {
   directory_.clear();
+  entryIndex_.reset();
   if (zipFileName_.empty()) return;
 
   platform::ReadOnlyFile file;
@@ -123,6 +125,7 @@ void TZip::ReadDirectory() {
   }
   if (!ReadCentralDirectory(file, place)) {
     directory_.clear();
+    entryIndex_.reset();
     throw ZipException("Error reading CentralFileHeader.");
   }
 }

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archives/ExtractReport.h"
 #include "archives/UnzipParams.h"
 #include "platform/Exceptions.h"
 
@@ -127,6 +130,12 @@ class TZip {
   // 0 when the library was not called.
   int32_t Extract();
 
+  // The file entries of the directory (folders left out), '/' separated as stored, with their
+  // sizes; a link that the last Extract wrote as a copy of its target lists the target's size.
+  std::vector<TPackageEntry> ListedFiles() const;
+  // The entries the last Extract did not write as regular files, and why.
+  const std::vector<TSkippedEntry>& SkippedEntries() const { return skippedEntries_; }
+
   TNotifyEvent OnContentsChanged;
   TZEDBeginFileEvent OnZEDBeginFileEvent;
   TProgressEvent OnZEDProgressEvent;
@@ -162,6 +171,10 @@ class TZip {
   void HideWindow();
   void ShowWindowAgain();
   int32_t RunLibrary(UnzipParams& params);
+  const TFileInfo* FindEntry(const std::string& name) const;
+  void RecordSkip(const std::string& libraryName, int32_t code);
+  bool ReadSmallEntry(const std::string& archive, const TFileInfo& entry, std::string& data) const;
+  int32_t CopyLinks(const std::string& archive, const std::string& destination);
 
   std::string zipFileName_;
   std::string password_;
@@ -183,6 +196,12 @@ class TZip {
   int32_t skippedCount_ = 0;
   std::string extractDir_;
   TExtractOptions extractOptions_{1};
+  std::vector<TSkippedEntry> skippedEntries_;
+  std::map<std::string, size_t> skippedIndex_;  // name, its place in skippedEntries_
+  std::map<std::string, int64_t> copiedLinks_;  // link name, size of the copy
+  // Normalised name to entry, built on first use after each directory read.
+  mutable std::optional<std::map<std::string, const TFileInfo*>> entryIndex_;
+  bool passwordRefused_ = false;  // asked once per Extract, then not again
   // An exception from an event handler or a prompt, held while the library unwinds its run.
   std::exception_ptr pendingException_;
 };

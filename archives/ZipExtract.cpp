@@ -59,6 +59,10 @@ void TZip::SetProgressWindowFactory(ProgressWindowFactory factory) {
 
 int32_t TZip::Extract() {
   cancel_ = false;
+  skippedEntries_.clear();
+  skippedIndex_.clear();
+  copiedLinks_.clear();
+  passwordRefused_ = false;
   if (directory_.empty()) return 0;
   if (endOfCentralDir_.ThisDiskNo > 0) {
     Ask("Cannot Add, Delete or Extract from a multiple disk Zip file...\nMerge this Zip file onto "
@@ -108,7 +112,8 @@ int32_t TZip::Extract() {
   params.extractFolder = destination.c_str();
   params.value144 = 7;
 
-  return RunLibrary(params);
+  const int32_t extracted = RunLibrary(params);
+  return cancel_ ? extracted : extracted + CopyLinks(archive, destination);
 }
 
 int32_t TZip::RunLibrary(UnzipParams& params) {
@@ -205,6 +210,7 @@ void TZip::HandleCallback(UnzipCallbackInfo& info) {
       break;
     case kUnzActionFileSkipped:
       ++skippedCount_;
+      RecordSkip(info.text[0] != '\0' ? TextOf(info) : currentFileName_, info.number);
       break;
     default:
       break;
@@ -220,6 +226,12 @@ void TZip::ShowWindowAgain() {
 }
 
 void TZip::HandlePasswordRequest(UnzipCallbackInfo& info) {
+  // Whoever gave no password for one entry is not asked again for each of the others.
+  if (passwordRefused_) {
+    info.answerFlag = 0;
+    info.number = 0;
+    return;
+  }
   HideWindow();
   const std::string prompt = info.number == 3
                                  ? "A new password is required for \"" + TextOf(info) + "\""
@@ -239,6 +251,7 @@ void TZip::HandlePasswordRequest(UnzipCallbackInfo& info) {
             "extracting other files?",
             platform::MB_YESNO | platform::MB_ICONQUESTION);
     if (reply != platform::IDYES) cancel_ = true;
+    passwordRefused_ = true;
     info.answerFlag = 0;
     info.number = 0;
   }

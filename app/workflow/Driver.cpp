@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/workflow/Components.h"
+#include "app/workflow/RarVolumes.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Find.h"
@@ -68,9 +69,9 @@ std::string ConvertWorkflow::ReasonLine(const std::string& reason) const {
   return OneLine(text);
 }
 
-void ConvertWorkflow::FailPackage(const std::string& reason) {
+void ConvertWorkflow::FailPackage(const std::string& reason, bool counts) {
   mm("error - " + state_.PackageFileName + " : " + ReasonLine(reason) + " !");
-  ++failures_;
+  if (counts) ++failures_;
 }
 
 bool ConvertWorkflow::Stopping() {
@@ -164,6 +165,8 @@ void ConvertWorkflow::ProcessSingleFile() {
         ProcessZipRarFile();
       else if (state_.PackageKind == package_kind::kVka)
         ProcessVKAfile();
+    } catch (const NotAPackage& e) {
+      FailPackage(e.what(), e.Counts());
     } catch (const std::exception& e) {
       FailPackage(e.what());
     }

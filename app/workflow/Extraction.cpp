@@ -1,8 +1,8 @@
 // Package extraction into the work folder and the first look at its map.
-#include <cerrno>
-#include <cstring>
+#include <string>
 
 #include "app/workflow/Components.h"
+#include "app/workflow/RarVolumes.h"
 #include "platform/Exceptions.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
@@ -16,8 +16,8 @@ std::string ConvertWorkflow::WorkFolderPath() const {
 
 namespace {
 
-// The work area's drive must hold what the package says it unpacks to. A package is refused
-// before it fills the drive, and an extraction that did fill it says so.
+// The work area's drive must hold what the package says it unpacks to: a package is refused
+// before it fills the drive. One that ran short on the way is told by its missing files.
 void CheckRoomFor(const std::string& work, int64_t bytes, int64_t entries) {
   const platform::FreeSpace free = platform::FreeSpaceAt(work);
   if ((free.bytes >= 0 && bytes > free.bytes) || (free.entries >= 0 && entries > free.entries))
@@ -25,14 +25,6 @@ void CheckRoomFor(const std::string& work, int64_t bytes, int64_t entries) {
                     std::to_string(entries) + " files, more than the drive of the work area " +
                     work + " has free (" + std::to_string(free.bytes) + " bytes, " +
                     std::to_string(free.entries) + " files)");
-}
-
-void CheckNotFull(const std::string& work) {
-  constexpr int64_t kNearlyFull = 64 * 1024;
-  const platform::FreeSpace free = platform::FreeSpaceAt(work);
-  if ((free.bytes >= 0 && free.bytes < kNearlyFull) || free.entries == 0)
-    throw Exception("the package could not be extracted: " + std::string(std::strerror(ENOSPC)) +
-                    " (the drive of the work area " + work + " is full)");
 }
 
 }  // namespace
@@ -43,6 +35,8 @@ bool ConvertWorkflow::ExtractFile() {
   // The package starts with the work area cleared, so this makes a new, real folder.
   if (!platform::CreateDir(work)) throw Exception("the work folder " + work + " could not be made");
   bool result = false;
+  std::string refusal;
+  missing_.clear();
   if (state_.PackageKind == package_kind::kZip) {
     mm("Extracting zip file. Please wait...");
     TZip& zip = parts_->Zip1;
@@ -53,8 +47,8 @@ bool ConvertWorkflow::ExtractFile() {
     for (const TFileInfo& entry : zip.Directory()) bytes += entry.UnComprSize;
     CheckRoomFor(work, bytes, static_cast<int64_t>(zip.Directory().size()));
     const int32_t count = zip.Extract();
-    CheckNotFull(work);
-    if (count > 0) {
+    refusal = AccountForEntries(zip.ListedFiles(), zip.SkippedEntries());
+    if (count > 0 && refusal.empty()) {
       GetVKBfilename();
       ShowMapImageWindow();
       result = true;
@@ -62,14 +56,23 @@ bool ConvertWorkflow::ExtractFile() {
     }
   } else if (state_.PackageKind == package_kind::kRar) {
     TRAR& rar = parts_->RAR1;
-    if (!rar.OpenArchiveFile(state_.MapFilePath)) {
-      mm("Error - " + state_.MapFilePath + " failed to open");
-    } else {
-      const TRARArchiveInformation& info = rar.ArchiveInformation();
-      CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
-      mm("Extracting rar file. Please wait...");
-      result = rar.Extract(work, false, nullptr);
-      CheckNotFull(work);
+    const bool opened = rar.OpenArchiveFile(state_.MapFilePath);
+    const TRARArchiveInformation& info = rar.ArchiveInformation();
+    if (info.LaterVolume()) {
+      // Its set converts from the first part; beside it in a folder run, that part does.
+      const std::string first = FirstVolumeOf(state_.MapFilePath);
+      const bool firstHere = state_.SelectMode == select_mode::kFolder && !first.empty() &&
+                             platform::FileExists(first);
+      throw NotAPackage(LaterVolumeReason(state_.MapFilePath), !firstHere);
+    }
+    if (!opened) throw Exception(rar.FailureReason());
+    CheckRoomFor(work, info.UnCompressedSize(), info.TotalFiles());
+    mm("Extracting rar file. Please wait...");
+    result = rar.Extract(work, false, nullptr);
+    refusal = AccountForEntries(rar.ListedFiles(), rar.SkippedEntries());
+    // An extraction that stopped short fails the package with what stopped it.
+    if (!result) refusal = rar.FailureReason();
+    if (refusal.empty()) {
       GetVKBfilename();
       ShowMapImageWindow();
       mm("Done!");
@@ -79,6 +82,7 @@ bool ConvertWorkflow::ExtractFile() {
   state_.AppFolder = ProgramFolder();
   if (!platform::SetCurrentFolder(state_.AppFolder))
     throw EInOutError("cannot change to folder " + state_.AppFolder);
+  if (!refusal.empty()) throw Exception(refusal);
   return result;
 }
 

@@ -61,6 +61,11 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
     ++failures_;
     return;
   }
+  if (!MapFilesComplete()) {
+    platform::DeleteFile(platform::JoinPath(WorkFolderPath(), s.VKBFileName));
+    ++failures_;
+    return;
+  }
   if (!(CreateMapFolderStructure() && MoveFilesToMapFolder())) {
     mm("files move failed !");
     ++failures_;

@@ -14,6 +14,7 @@
 
 #include "app/workflow/ConvertState.h"
 #include "app/workflow/View.h"
+#include "archives/ExtractReport.h"
 #include "platform/Wine.h"
 
 namespace workflow {
@@ -155,11 +156,18 @@ class ConvertWorkflow {
   std::string WorkFolderPath() const;
   std::string TargetFolder() const;
   bool TargetKnown() const;
-  void FailPackage(const std::string& reason);
+  // Logs the package's failure line; counts is false for a file that is no package of its own.
+  void FailPackage(const std::string& reason, bool counts = true);
   // A component's message as one line of the log.
   std::string ReasonLine(const std::string& reason) const;
   // The run as a whole is refused, before any package: one line says why.
   void Refuse(const std::string& line);
+  // Checks the package's listed files against the work folder and logs one line for each that
+  // did not land, with the extractor's reason. Answers the package's refusal when none landed.
+  std::string AccountForEntries(const std::vector<TPackageEntry>& listed,
+                                const std::vector<TSkippedEntry>& skipped);
+  // False, with the line that says why, when a file the current map needs did not land.
+  bool MapFilesComplete();
   // The chosen package, source folder or target folder when one lies in the work area.
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
@@ -195,6 +203,7 @@ class ConvertWorkflow {
   int packed_ = 0;
   int placed_ = 0;
   int unpacked_ = 0;
+  std::vector<TSkippedEntry> missing_;  // the package's listed files that did not land
   int failures_ = 0;
   RunOutcome run_;
   std::string archiverErrors_;  // the end of the last archiver run's standard error

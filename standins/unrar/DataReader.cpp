@@ -173,6 +173,7 @@ la_ssize_t LibarchiveReader::Read(const void** buffer) {
         archive_set_error(archive_, EIO, "cannot read a volume");
         return -1;
       }
+      ShowHeadersToLibarchive(source_.Volume(volume_), position_, static_cast<size_t>(n));
       position_ += static_cast<uint64_t>(n);
       *buffer = buffer_.data();
       return static_cast<la_ssize_t>(n);
@@ -186,6 +187,18 @@ la_ssize_t LibarchiveReader::Read(const void** buffer) {
     close(fd_);
     fd_ = -1;
     ++volume_;
+  }
+}
+
+void LibarchiveReader::ShowHeadersToLibarchive(const VolumeInfo& volume, uint64_t at, size_t size) {
+  for (const FileEntry& entry : volume.entries) {
+    const std::string& header = entry.libarchiveHeader;
+    const uint64_t from = std::max(at, entry.headerOffset);
+    const uint64_t to = std::min(at + size, entry.headerOffset + header.size());
+    if (header.empty() || from >= to) continue;
+    std::copy(header.begin() + static_cast<ptrdiff_t>(from - entry.headerOffset),
+              header.begin() + static_cast<ptrdiff_t>(to - entry.headerOffset),
+              buffer_.begin() + static_cast<ptrdiff_t>(from - at));
   }
 }
 

@@ -49,6 +49,8 @@ class LibarchiveReader {
   static la_ssize_t ReadCallback(archive* a, void* self, const void** buffer);
   static la_int64_t SkipCallback(archive* a, void* self, la_int64_t request);
   la_ssize_t Read(const void** buffer);
+  // Puts the headers rewritten for libarchive over the bytes just read from volume at at.
+  void ShowHeadersToLibarchive(const VolumeInfo& volume, uint64_t at, size_t size);
   la_int64_t Skip(la_int64_t request);
   int Failure();
   int Open();

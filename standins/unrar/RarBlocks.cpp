@@ -166,6 +166,8 @@ void SetNames(FileEntry& entry, const std::wstring& wide) {
 void ClassifyUnixMode(FileEntry& entry) {
   const uint32_t type = entry.attributes & 0xF000;
   if (entry.unixAttributes && !entry.folder && type != 0 && type != 0x8000) entry.notRegular = true;
+  // As the real library reports it; the target lies in the data, so no name comes with it.
+  if (entry.unixAttributes && type == 0xA000 && entry.redirType == 0) entry.redirType = 1;
 }
 
 // The header record knows two systems: DOS, OS/2, Windows and Mac OS hosts keep Windows
@@ -397,8 +399,42 @@ void ParseExtra5(Reader r, FileEntry& e) {
     } else if (type == 5) {
       e.redirType = static_cast<unsigned>(rec.Vint());
       e.notRegular = true;
+      rec.Vint();  // flags
+      const std::string target = rec.Bytes(rec.Vint());
+      if (rec.ok()) e.redirTarget = target;
     }
   }
+}
+
+// libarchive 3.6 reads one nanosecond field where a time record holds one for each time it
+// stores, and then loses its place in the header (rar -tsa4, -tsc4). libarchive is shown the
+// header with that record last, under a type it skips; the times are read here anyway.
+std::string HeaderForLibarchive(const std::string& block, size_t extraAt) {
+  std::string others, times;
+  Reader r(block, extraAt, block.size());
+  while (r.ok() && r.left() > 0) {
+    const size_t start = r.pos();
+    const uint64_t size = r.Vint();
+    const size_t typeAt = r.pos();
+    if (!r.ok() || size == 0 || size > r.left()) return {};
+    Reader rec = r.Sub(size);
+    const uint64_t type = rec.Vint();
+    const uint64_t flags = rec.Vint();
+    std::string record = block.substr(start, r.pos() - start);
+    const int stored = !!(flags & 0x02) + !!(flags & 0x04) + !!(flags & 0x08);
+    if (type == 3 && (flags & 0x10) && stored > 1 && times.empty()) {
+      constexpr char kSkippedType = 0x0F;
+      record[typeAt - start] = kSkippedType;
+      times = record;
+    } else {
+      others += record;
+    }
+  }
+  if (times.empty() || !r.ok()) return {};
+  std::string header = block.substr(0, extraAt) + others + times;
+  const uint32_t crc = Crc(header, 4, header.size());
+  for (int i = 0; i < 4; ++i) header[i] = static_cast<char>(crc >> (8 * i));
+  return header;
 }
 
 // The first 1 to 7 bytes of a standard 8-byte end block (CRC, size 3, type 5, two flag bytes),
@@ -478,6 +514,8 @@ int ScanRar5(int fd, uint64_t start, VolumeInfo& v) {
           return 0;
         }
         ParseExtra5(Reader(block, extraAt, block.size()), e);
+        e.headerOffset = pos;
+        e.libarchiveHeader = HeaderForLibarchive(block, extraAt);
         e.packSize = dataSize;
         e.splitBefore = flags & 0x08;
         e.splitAfter = flags & 0x10;

@@ -34,11 +34,14 @@ struct FileEntry {
   unsigned dictCode = 0;  // 0..6: 64 KiB << code; 7: a folder
   unsigned dictKiB = 0;
   unsigned redirType = 0;
+  std::string redirTarget;  // UTF-8, as stored
   uint8_t hash[32] = {};
   uint64_t packSize = 0;
   uint64_t unpSize = 0;
-  uint64_t dataOffset = 0;   // in its volume file
-  uint64_t compression = 0;  // RAR 5 compression information as stored
+  uint64_t dataOffset = 0;  // in its volume file
+  uint64_t headerOffset = 0;
+  std::string libarchiveHeader;  // the header as libarchive is shown it, when it differs
+  uint64_t compression = 0;      // RAR 5 compression information as stored
   size_t ordinal = 0;  // place among the entries that start in this archive (libarchive's order)
 };
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -254,7 +255,13 @@ void Archive::Fill(const FileEntry& e, const VolumeInfo& volume, RARHeaderDataEx
   h.UnpSize = static_cast<unsigned>(e.unpSize);
   h.UnpSizeHigh = static_cast<unsigned>(e.unpSize >> 32);
   h.HostOS = e.hostOS;
-  h.FileCRC = e.crc;
+  // As the real library fills it: a BLAKE2 hash gives its first four bytes, an entry without a
+  // hash (a link) leaves the field as it was.
+  if (e.hasCrc)
+    h.FileCRC = e.crc;
+  else if (e.blake2)
+    h.FileCRC =
+        e.hash[0] | e.hash[1] << 8 | e.hash[2] << 16 | static_cast<uint32_t>(e.hash[3]) << 24;
   h.FileTime = e.unixTime >= 0 ? UnixToLocalDos(e.unixTime) : e.dosTime;
   h.UnpVer = e.unpVer;
   h.Method = e.method;
@@ -265,7 +272,12 @@ void Archive::Fill(const FileEntry& e, const VolumeInfo& volume, RARHeaderDataEx
   h.HashType = e.hasCrc ? RAR_HASH_CRC32 : e.blake2 ? RAR_HASH_BLAKE2 : RAR_HASH_NONE;
   std::memcpy(h.Hash, e.hash, sizeof h.Hash);
   h.RedirType = e.redirType;
-  if (h.RedirName && h.RedirNameSize > 0) h.RedirName[0] = L'\0';
+  if (h.RedirName && h.RedirNameSize > 0) {
+    const std::wstring target = Utf8ToWide(e.redirTarget);
+    const size_t n = std::min<size_t>(target.size(), h.RedirNameSize - 1);
+    std::copy_n(target.begin(), n, h.RedirName);
+    h.RedirName[n] = L'\0';
+  }
   h.DirTarget = 0;
   const int64_t when = ModificationTime(e);
   const uint64_t filetime = when >= 0 ? static_cast<uint64_t>(when + 11644473600LL) * 10000000u : 0;
@@ -286,7 +298,8 @@ int Archive::ProcessFile(int operation, const char* destPath, const char* destNa
     return CreateFolderBeneath(destPath ? destPath : "", entry.name);
   }
   if (entry.encrypted) return PasswordCode();
-  if (entry.notRegular) return 0;
+  // Links and devices are never made: say so rather than report a file that is not there.
+  if (entry.notRegular) return test ? 0 : ERAR_ECREATE;
   return Extract(entry, destPath, destName, test);
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <set>
@@ -57,7 +58,8 @@ bool Matches(const char* name, const char* mask) {
 }
 
 // The entry's components when its name is safe to write below the extract folder: not empty,
-// not absolute, no drive, no "." or ".." component. Empty components ("a//b") are dropped.
+// not absolute, no drive, no ".." component. Empty and "." components ("./a//b") are dropped, as
+// archivers that pack a folder as "." write every name with a leading "./".
 bool SafeComponents(const std::string& name, std::vector<std::string>& parts) {
   parts.clear();
   if (name.empty() || IsSeparator(name[0])) return false;
@@ -67,11 +69,25 @@ bool SafeComponents(const std::string& name, std::vector<std::string>& parts) {
     size_t end = start;
     while (end < name.size() && !IsSeparator(name[end])) ++end;
     std::string part = name.substr(start, end - start);
-    if (part == "." || part == "..") return false;
-    if (!part.empty()) parts.push_back(part);
+    if (part == "..") return false;
+    if (!part.empty() && part != ".") parts.push_back(part);
     start = end + 1;
   }
   return !parts.empty();
+}
+
+// Writes all of a block; false with errno set (a full drive gives ENOSPC, not a short count).
+bool WriteAt(int fd, const char* data, size_t size, off_t offset) {
+  while (size > 0) {
+    const ssize_t done = ::pwrite(fd, data, size, offset);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      if (done == 0) errno = ENOSPC;
+      return false;
+    }
+    data += done, size -= static_cast<size_t>(done), offset += done;
+  }
+  return true;
 }
 
 uint32_t Le(const std::string& bytes, size_t at, int width) {
@@ -141,8 +157,10 @@ struct Entry {
   time_t mtime = 0;
   bool regular = false;
   bool directory = false;
+  bool link = false;
   bool encrypted = false;
   bool selected = false;
+  bool sized = false;  // the size is known before the data is read
 };
 
 std::string EntryName(archive_entry* entry) {
@@ -172,9 +190,10 @@ class Run {
     return !stopped_;
   }
   void Message(const std::string& text) { Call(kUnzActionMessage, 0, text); }
+  // The caller learns each skipped entry by name and reason, not only through the trace.
   void Skip(const std::string& name, int32_t reason, const std::string& why) {
     Message("skipped: " + name + " (" + why + ")");
-    Call(kUnzActionFileSkipped, reason);
+    Call(kUnzActionFileSkipped, reason, name);
   }
 
   archive* Open();
@@ -228,6 +247,8 @@ void Run::Survey() {
     entry.name = EntryName(header);
     if (oemNames.count(entry.name)) entry.name = ZipNames::OemToUtf8(entry.name);
     entry.size = archive_entry_size(header);
+    entry.sized = archive_entry_size_is_set(header) != 0;
+    entry.link = archive_entry_filetype(header) == AE_IFLNK;
     entry.mtime = archive_entry_mtime(header);
     entry.directory = archive_entry_filetype(header) == AE_IFDIR;
     entry.regular = archive_entry_filetype(header) == AE_IFREG && !archive_entry_hardlink(header);
@@ -269,6 +290,10 @@ int Run::OpenFolder(const std::vector<std::string>& parts) {
 
 bool Run::ExtractOne(archive* a, const Entry& entry) {
   std::vector<std::string> parts;
+  if (entry.link) {
+    Skip(entry.name, kUnzSkipLink, "link not followed");
+    return false;
+  }
   if (!entry.regular) {
     Skip(entry.name, kUnzSkipNotRegular, "not a regular file");
     return false;
@@ -303,7 +328,7 @@ bool Run::ExtractOne(archive* a, const Entry& entry) {
   const int out =
       ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (out < 0) {
-    Skip(entry.name, kUnzSkipWriteError, "cannot write");
+    Skip(entry.name, errno == ENOSPC ? kUnzSkipNoSpace : kUnzSkipWriteError, "cannot write");
     ::close(folder);
     return false;
   }
@@ -312,24 +337,39 @@ bool Run::ExtractOne(archive* a, const Entry& entry) {
   bool ok = true, keep = true;
   int32_t reason = 0;
   std::string why;
+  uint64_t end = 0;
   for (;;) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
     const int status = archive_read_data_block(a, &block, &size, &offset);
-    if (status == ARCHIVE_EOF) break;
+    if (status == ARCHIVE_EOF) {
+      if (entry.sized && end < static_cast<uint64_t>(std::max<int64_t>(entry.size, 0)))
+        keep = false, reason = kUnzSkipReadError, why = "less data than its listed size";
+      break;
+    }
     if (status < ARCHIVE_WARN) {
       const char* error = archive_error_string(a);
       why = error ? error : "read error";
       const bool encrypted = entry.encrypted || why.find("assphrase") != std::string::npos;
-      keep = false, reason = encrypted ? kUnzSkipNoPassword : kUnzSkipReadError;
+      const bool method = why.find("Unsupported ZIP compression method") != std::string::npos;
+      keep = false;
+      reason = encrypted ? kUnzSkipNoPassword : method ? kUnzSkipMethod : kUnzSkipReadError;
       ok = status != ARCHIVE_FATAL;
       break;
     }
+    // Data past the listed size is damage, or a bomb meant to fill the drive: never written.
+    if (entry.sized &&
+        (offset < 0 || static_cast<uint64_t>(offset) + size >
+                           static_cast<uint64_t>(std::max<int64_t>(entry.size, 0)))) {
+      keep = false, reason = kUnzSkipOversized, why = "more data than its listed size";
+      break;
+    }
+    end = std::max<uint64_t>(end, static_cast<uint64_t>(offset) + size);
     // The last block comes with the warning of a checksum mismatch.
-    if (size > 0 &&
-        ::pwrite(out, block, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size)) {
-      keep = false, reason = kUnzSkipWriteError, why = "cannot write";
+    if (!WriteAt(out, static_cast<const char*>(block), size, static_cast<off_t>(offset))) {
+      keep = false, why = "cannot write";
+      reason = errno == ENOSPC ? kUnzSkipNoSpace : kUnzSkipWriteError;
       break;
     }
     if (size > 0 && !Call(kUnzActionProgress, Clamp32(static_cast<int64_t>(size)))) {
@@ -345,7 +385,10 @@ bool Run::ExtractOne(archive* a, const Entry& entry) {
   }
   const timespec times[2] = {{entry.mtime, 0}, {entry.mtime, 0}};
   if (keep) ::futimens(out, times);
-  if (::close(out) != 0 && keep) keep = false, reason = kUnzSkipWriteError, why = "cannot write";
+  if (::close(out) != 0 && keep) {
+    keep = false, why = "cannot write";
+    reason = errno == ENOSPC ? kUnzSkipNoSpace : kUnzSkipWriteError;
+  }
   if (keep && ::renameat(folder, temp.c_str(), folder, target.c_str()) != 0)
     keep = false, reason = kUnzSkipWriteError, why = "cannot replace the existing entry";
   if (!keep) ::unlinkat(folder, temp.c_str(), 0);

@@ -1,5 +1,6 @@
 // TRAR driving the stand-in library (and fakes of it) on archives the test writer makes.
 #include <cmath>
+#include <map>
 #include <stdexcept>
 
 #include "RarTestSupport.h"
@@ -307,6 +308,62 @@ TEST_P(TRARTest, EntryWithoutABareNameIsSkippedAndExtractionGoesOn) {
   EXPECT_TRUE(rar.Extract(work, false, nullptr));
   EXPECT_EQ(ReadOrEmpty(work + "/after.txt"), "after");
   EXPECT_FALSE(Exists(work + "/maps"));
+}
+
+// Every entry left out is named with its reason, and a failed extraction says what stopped it.
+TEST_P(TRARTest, EntriesLeftOutAreNamedAndTheFailureSaysWhy) {
+  Item damaged{"bad.tga", "image bytes"};
+  damaged.damageData = true;
+  Item encrypted{"locked.tga", "image bytes"};
+  encrypted.encrypted = true;
+  struct Case {
+    std::vector<Item> items;
+    std::map<std::string, std::string> files, skipped;
+    std::string failure;  // empty when the extraction succeeds
+  } cases[] = {
+      {{{"maps/..", "x"}, {"../up.tga", "up"}, {"./a/./b.tga", "b"}},
+       {{"b.tga", "b"}},
+       {{"maps/..", "unsafe name"}, {"../up.tga", "unsafe name"}},
+       ""},
+      {{{"ok.txt", "ok"}, damaged, {"later.txt", "later"}},
+       {{"ok.txt", "ok"}},
+       {{"bad.tga", "damaged data (CRC)"},
+        {"later.txt", "not reached (the extraction stopped at bad.tga)"}},
+       "damaged (bad.tga)"},
+      {{encrypted}, {}, {{"locked.tga", "password needed"}}, "password protected"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.items.front().name);
+    vvtest::TempDir out;
+    ASSERT_TRUE(rar.OpenArchiveFile(Write(c.items)));
+    EXPECT_EQ(rar.Extract(out.path(), false, nullptr), c.failure.empty());
+    EXPECT_EQ(FolderContents(out.path()), c.files);
+    std::map<std::string, std::string> skipped;
+    for (const TSkippedEntry& entry : rar.SkippedEntries()) skipped[entry.Name] = entry.Reason;
+    EXPECT_EQ(skipped, c.skipped);
+    if (!c.failure.empty()) {
+      EXPECT_EQ(rar.FailureReason(), c.failure);
+    }
+  }
+}
+
+TEST_P(TRARTest, LaterVolumesAreToldAndAMissingVolumeIsNamed) {
+  Options options;
+  options.volumeSize = 50;
+  const std::vector<Item> items{{"big.bin", std::string(120, 'x')}};
+  const auto parts = SaveVolumes(GetParam() ? WriteRar5(items, options) : WriteRar4(items, options),
+                                 dir.path(), "vol");
+  ASSERT_EQ(parts.size(), 3u);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    rar.OpenArchiveFile(parts[i]);
+    EXPECT_EQ(rar.ArchiveInformation().LaterVolume(), i > 0) << parts[i];
+  }
+  ASSERT_TRUE(rar.OpenArchiveFile(parts[0]));
+  ASSERT_EQ(rar.ListedFiles().size(), 1u);
+  EXPECT_EQ(rar.ListedFiles()[0].Size, 120);
+  ASSERT_EQ(remove(parts[2].c_str()), 0);
+  EXPECT_FALSE(rar.OpenArchiveFile(parts[0]));
+  EXPECT_EQ(rar.FailureReason(), "missing volume vol.part3.rar");
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, TRARTest, ::testing::Values(false, true),

@@ -207,7 +207,10 @@ TEST_F(ZipExtract, LibraryAsksForAPasswordThreeTimesWhateverTheCallerCounts) {
 TEST_F(ZipExtract, NoPasswordSkipsTheFileOrCancels) {
   ZipEntry secret = Entry("secret.vkb", "classified");
   secret.password = "pw";
-  Archive({secret, Entry("after.txt", "after")});
+  ZipEntry second = secret;
+  second.name = "secret.tga";
+  // Asked once for the package, not once for each encrypted entry.
+  Archive({secret, second, Entry("after.txt", "after")});
   platform::ScopedPrompter scope(prompter);
   int32_t skippedReported = -1;
   zip.OnZEDEndBatchEvent = [&](TZip*, int32_t skipped, int32_t, int32_t) {
@@ -215,13 +218,14 @@ TEST_F(ZipExtract, NoPasswordSkipsTheFileOrCancels) {
   };
   prompter.messageAnswers = {platform::IDYES};
   EXPECT_EQ(zip.Extract(), 1);
+  EXPECT_EQ(prompter.inputs.size(), 1u);
   ASSERT_EQ(prompter.messages.size(), 1u);
   EXPECT_EQ(prompter.messages[0].text,
             "No password was entered so the file will not be extracted...\nDo you wish to "
             "continue extracting other files?");
   EXPECT_EQ(prompter.messages[0].flags, platform::MB_YESNO | platform::MB_ICONQUESTION);
   EXPECT_EQ(Tree(work), (std::vector<std::string>{"after.txt"}));
-  EXPECT_EQ(skippedReported, 1);
+  EXPECT_EQ(skippedReported, 2);
 
   // "No" cancels: nothing after it is written and no further event arrives.
   vvtest::TempDir other;
@@ -257,6 +261,36 @@ TEST_F(ZipExtract, CorruptedEntryRaisesTheCrcQuestion) {
   prompter.messageAnswers = {platform::IDCANCEL};
   EXPECT_EQ(zip.Extract(), 0);
   EXPECT_TRUE(Tree(other.path()).empty());
+}
+
+// Each entry left out is named with its reason; a link to a file of the package becomes a copy.
+TEST_F(ZipExtract, SkippedEntriesNameTheirReasonAndLinksInsideBecomeCopies) {
+  ZipEntry bomb = Entry("bomb.vkb", std::string(8 << 20, '\0'), true);
+  bomb.listedSize = 1000;
+  ZipEntry broken = Entry("broken.tga", "bytes that do not match");
+  broken.badCrc = true;
+  Archive({bomb, broken, Entry("../up.txt", "x"), Entry("Map/./art/real.tga", "real"),
+           ziptest::SymlinkEntry("Map/copy.tga", "art/real.tga"),
+           ziptest::SymlinkEntry("Map/out.tga", "../../real.tga"),
+           ziptest::SymlinkEntry("Map/abs.tga", "/etc/passwd"),
+           ziptest::SymlinkEntry("Map/chain.tga", "copy.tga")});
+  platform::ScopedPrompter scope(prompter);
+  prompter.messageAnswers = {platform::IDNO};
+  EXPECT_EQ(zip.Extract(), 2);
+  EXPECT_EQ(Tree(work), (std::vector<std::string>{"copy.tga", "real.tga"}));
+  EXPECT_EQ(vvtest::ReadFile(work + "/copy.tga"), "real");
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"bomb.vkb", "damaged data (more than its listed size)"},
+      {"broken.tga", "damaged data (CRC)"},
+      {"../up.txt", "unsafe name"},
+      {"Map/out.tga", "link not followed"},
+      {"Map/abs.tga", "link not followed"},
+      {"Map/chain.tga", "link not followed"}};
+  std::vector<std::pair<std::string, std::string>> skipped;
+  for (const TSkippedEntry& entry : zip.SkippedEntries())
+    skipped.push_back({entry.Name, entry.Reason});
+  EXPECT_EQ(skipped, expected);
+  EXPECT_EQ(zip.ListedFiles()[4].Size, 4) << "the copy's size";
 }
 
 TEST_F(ZipExtract, CancelStopsTheRunAndTheNextRunStartsAfresh) {

@@ -24,8 +24,9 @@ struct ZipEntry {
   uint16_t flags = 0;        // general-purpose flags besides the encryption bit
   uint16_t madeBy = 0x031E;  // host 3 (Unix), version 3.0
   uint32_t externalAttributes = 0100644u << 16;
-  std::string password;  // traditional encryption when not empty
-  bool badCrc = false;   // store a wrong CRC-32
+  std::string password;     // traditional encryption when not empty
+  bool badCrc = false;      // store a wrong CRC-32
+  int64_t listedSize = -1;  // the uncompressed size the headers give; -1: the data's own
   std::string comment;
   uint16_t dosTime = 0x6000;                     // 12:00:00
   uint16_t dosDate = (40 << 9) | (6 << 5) | 15;  // 2020-06-15
@@ -167,7 +168,8 @@ inline ZipParts BuildZipParts(const std::vector<ZipEntry>& entries, const ZipLay
     Put16(local, e.dosDate);
     Put32(local, crc);
     Put32(local, static_cast<uint32_t>(payload.size()));
-    Put32(local, static_cast<uint32_t>(e.data.size()));
+    const auto listed = static_cast<uint32_t>(e.listedSize >= 0 ? e.listedSize : e.data.size());
+    Put32(local, listed);
     Put16(local, static_cast<uint32_t>(e.name.size()));
     Put16(local, 0);
     parts.local += local + e.name + payload;
@@ -182,7 +184,7 @@ inline ZipParts BuildZipParts(const std::vector<ZipEntry>& entries, const ZipLay
     Put16(c, e.dosDate);
     Put32(c, crc);
     Put32(c, static_cast<uint32_t>(payload.size()));
-    Put32(c, static_cast<uint32_t>(e.data.size()));
+    Put32(c, listed);
     Put16(c, static_cast<uint32_t>(e.name.size()));
     Put16(c, 0);
     Put16(c, static_cast<uint32_t>(e.comment.size()));

@@ -125,8 +125,7 @@ TEST_F(ConvertTest, RarPackageWithSubfoldersIsExtractedFlatAndConverted) {
   vvtest::WriteFile(input + "/bad.rar", "Rar! but not really");
   Choose(wf, input + "/bad.rar");
   wf.RunConversion();
-  EXPECT_TRUE(Logged("Error - " + input + "/bad.rar failed to open"));
-  EXPECT_TRUE(Logged("error - bad.rar : the package could not be extracted !"));
+  EXPECT_TRUE(Logged("error - bad.rar : not a RAR archive !"));
 }
 
 TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
@@ -231,15 +230,18 @@ TEST_F(ConvertTest, FolderUnderTheArchiveNameInTheTargetIsKept) {
 }
 
 TEST_F(ConvertTest, ZipFromWhichNothingIsExtractedFailsAsNotExtracted) {
-  const Files packages[] = {{}, {{"../desert.vkb", "outside"}}, {{"sub/", ""}}};
-  for (const Files& package : packages) {
+  const std::pair<Files, std::string> packages[] = {
+      {{}, "the package could not be extracted"},
+      {{{"../desert.vkb", "outside"}}, "unsafe names only"},
+      {{{"sub/", ""}}, "the package could not be extracted"}};
+  for (const auto& [package, reason] : packages) {
     WriteZip(input + "/p.zip", package);
     view.progress.clear();
     ConvertWorkflow wf(view);
     Choose(wf, input + "/p.zip");
     wf.RunConversion();
     const std::string shown = package.empty() ? "(empty)" : package[0].first;
-    EXPECT_TRUE(Logged("error - p.zip : the package could not be extracted !")) << shown;
+    EXPECT_TRUE(Logged("error - p.zip : " + reason + " !")) << shown;
     EXPECT_FALSE(Logged("p.zip...No VKB file in the archive file")) << shown;
     EXPECT_EQ(wf.Failures(), 1) << shown;
     EXPECT_FALSE(platform::FileExists(tmp / "desert.vkb"));
@@ -662,6 +664,23 @@ TEST_F(ConvertTest, ArchiverIsStoppedWhenTheWorkAreaFillsUp) {
   EXPECT_EQ(wf.Converted(), 0);
   EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios"));
   ExpectWorkAreaGone();
+}
+
+// The space left after a complete extraction is no reason to fail: only files that did not land.
+TEST_F(ConvertTest, PackageThatFillsTheDriveExactlyConverts) {
+  int64_t bytes = 0;
+  for (const auto& file : DesertFiles()) bytes += static_cast<int64_t>(file.second.size());
+  platform::SimulatedVolume full;
+  full.driveType = platform::DRIVE_FIXED;
+  full.free = {bytes, -1};
+  platform::SimulateVolume(prog, full);
+  WriteZip(input + "/desert.zip", DesertFiles());
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/desert.zip");
+  wf.RunConversion();
+  platform::ClearSimulatedVolumes();
+  EXPECT_TRUE(Logged("desert (4p).vka file created successfully"));
+  EXPECT_EQ(wf.Failures(), 0);
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
