@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -19,16 +18,16 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QStandardPaths>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 
 #include "app/Banner.h"
+#include "app/DropInput.h"
 #include "app/Unit2.h"
+#include "app/WindowPlacement.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -101,34 +100,6 @@ std::string FromFileName(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::InputMethod:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Whether returning from this window to the main window counts as an activation of the main
 // window: coming back from another of our forms does; coming back from a message box or one of
 // the file and folder dialogs does not, as with the system's own boxes and dialogs.
@@ -140,38 +111,6 @@ bool IsFormWindow(QWindow* window) {
 }
 
 }  // namespace
-
-// While a run goes on, clicks and keys aimed at the two forms are dropped as they arrive, not
-// held back for after the run. Only the Exit button and Escape are heard: they ask whether to
-// stop. Boxes and dialogs that the run itself opens get their input as usual.
-class TForm1::RunInputGuard : public QObject {
- public:
-  explicit RunInputGuard(TForm1& form) : form_(form) { qApp->installEventFilter(this); }
-  ~RunInputGuard() override { qApp->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!IsUserInput(event->type())) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget) return false;  // a window hands its input on to its widgets, seen below
-    QWidget* window = widget->window();
-    if (window != &form_ && window != form_.form2_.data()) return false;
-    if (event->type() == QEvent::MouseButtonRelease && widget == form_.Button1) {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton &&
-          form_.Button1->rect().contains(mouse->position().toPoint()))
-        form_.AskStop(true);
-    } else if (event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) form_.AskStop(false);
-    }
-    event->accept();
-    return true;
-  }
-
- private:
-  TForm1& form_;
-};
 
 // --- TMemo ---
 
@@ -443,30 +382,20 @@ void TForm1::AskStop(bool endProgram) {
 
 void TForm1::DropMimeData(const QMimeData& mime) {
   if (workflow_.IsRunning()) return;
-  const QList<QUrl> urls = mime.urls();
-  if (urls.size() > 1) {
-    workflow_.mm("dropped " + std::to_string(urls.size()) +
-                 " items, drop one package file or one folder - nothing selected !");
-    return;
-  }
-  if (urls.size() != 1 || !urls.front().isLocalFile()) {
-    workflow_.mm("dropped item is no file or folder - nothing selected !");
-    return;
-  }
-  std::string path = FromFileName(urls.front().toLocalFile());
-  if (path.size() > 1) path = platform::ExcludeTrailingPathDelimiter(path);
   Guarded([&] {
-    if (platform::DirectoryExists(path)) {
-      lastSourceFolder_ = path;
-      workflow_.SelectSourceFolder(path);
-      return;
+    const DropChoice choice = ClassifyDrop(mime);
+    switch (choice.kind) {
+      case DropChoice::Kind::Folder:
+        lastSourceFolder_ = choice.path;
+        workflow_.SelectSourceFolder(choice.path);
+        break;
+      case DropChoice::Kind::Package:
+        workflow_.SelectPackageFile(choice.path);
+        break;
+      case DropChoice::Kind::Refused:
+        workflow_.mm(choice.line);
+        break;
     }
-    const std::string ext = platform::LowerCase(platform::ExtractFileExt(path));
-    if (platform::FileExists(path) && (ext == ".zip" || ext == ".rar" || ext == ".vka")) {
-      workflow_.SelectPackageFile(path);
-      return;
-    }
-    workflow_.mm("< " + path + " > is no zip, rar or vka file and no folder - nothing selected !");
   });
 }
 
@@ -490,9 +419,8 @@ void TForm1::showEvent(QShowEvent* event) {
   // Restoring from the task bar is not a new showing.
   if (event->spontaneous() || shown_) return;
   shown_ = true;
-  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-    FitToWorkArea(screen->availableGeometry());
-  CentreOnScreen();
+  if (QScreen* screen = placement::ScreenOf(*this)) FitToWorkArea(screen->availableGeometry());
+  placement::CentreOnScreen(*this);
   Guarded([this] { FormShow(); });
   activateWindow();
   setAttribute(Qt::WA_KeyboardFocusChange, true);
@@ -555,28 +483,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::FitToWorkArea(const QRect& area) {
-  const QRect frame = frameGeometry();
-  const int frameWidth = std::max(0, frame.width() - width());
-  const int frameHeight = std::max(0, frame.height() - height());
-  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  const int roomWidth = std::max(100, area.width() - frameWidth);
-  const int roomHeight = std::max(100, area.height() - frameHeight);
-  int w = std::min(kClientWidth, roomWidth);
-  int h = std::min(kClientHeight, roomHeight);
-  // A scroll bar in one direction takes room from the other.
-  if (h < kClientHeight) w = std::min(kClientWidth + bar, roomWidth);
-  if (w < kClientWidth) h = std::min(kClientHeight + bar, roomHeight);
-  setFixedSize(w, h);
-}
-
-void TForm1::CentreOnScreen() {
-  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->availableGeometry();
-  const QRect frame = frameGeometry();
-  // Never with the title bar above the work area, where it could not be grabbed.
-  move(std::max(area.left(), area.left() + (area.width() - frame.width()) / 2),
-       std::max(area.top(), area.top() + (area.height() - frame.height()) / 2));
+  placement::FitToArea(*this, {kClientWidth, kClientHeight}, area);
 }
 
 // --- workflow::View ---
@@ -657,23 +564,8 @@ void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& m
   // To the top left once a run: a window the user has moved since stays where it is.
   if (!placedThisRun_) move(10, 10);
   placedThisRun_ = true;
-  // Beside the main window, touching it, as tall as it; the width stays the user's.
-  const QRect outer = frameGeometry();
-  const int frameHeight = form2_->frameGeometry().height() - form2_->height();
-  form2_->move(outer.x() + outer.width(), outer.y());
-  form2_->resize(form2_->width(), outer.height() - frameHeight);
-  // While the user works in another program, the map window must not take the keyboard away.
-  const bool active = QGuiApplication::applicationState() == Qt::ApplicationActive;
-  form2_->setAttribute(Qt::WA_ShowWithoutActivating, !active);
-  form2_->show();
-  // A window shown for the first time learns its frame only now.
-  const int shownFrameHeight = form2_->frameGeometry().height() - form2_->height();
-  if (shownFrameHeight != frameHeight)
-    form2_->resize(form2_->width(), outer.height() - shownFrameHeight);
-  if (active) {
-    form2_->raise();
-    form2_->activateWindow();
-  }
+  placement::ShowBeside(*form2_, *this,
+                        QGuiApplication::applicationState() == Qt::ApplicationActive);
   SetLabelText(form2_->Label1, mapName);
   form2_->TargaImage1->Targa()->LoadTargaFile(minimapPath);
   // Drawn now, not when the event loop next runs: the conversion goes on at once. A window
@@ -693,7 +585,7 @@ void TForm1::CloseMapImageWindow() {
 }
 
 void TForm1::RecentreMainWindow() {
-  CentreOnScreen();
+  placement::CentreOnScreen(*this);
   // The help text follows the run's closing lines; those stay in view, the help below them.
   const int bannerEnd = Memo1->LineCount() - 1;
   FormShow();

@@ -45,6 +45,7 @@ class TForm1 : public QWidget, public workflow::View {
 
   // The map image window beside which minimaps are shown; none: they are not shown.
   void SetMapImageWindow(TForm2* form) { form2_ = form; }
+  TForm2* MapImageWindow() const { return form2_; }
   workflow::ConvertWorkflow& Workflow() { return workflow_; }
 
   // --- handlers ---
@@ -126,7 +127,6 @@ class TForm1 : public QWidget, public workflow::View {
 
  private:
   void CreateControls();
-  void CentreOnScreen();
   QWidget* ControlWidget(workflow::Control control) const;
   TMemo* PaneMemo(workflow::Pane pane) const;
   // Runs a handler; an exception it ends with goes to the generic error report.
@@ -135,9 +135,6 @@ class TForm1 : public QWidget, public workflow::View {
   // Label1 / Label7 show the text elided in the middle; the full text is kept here.
   void SetPathLabel(QLabel* label, std::string& full, const std::string& text);
   std::string StartFolder(const std::string& preferred) const;
-
-  class RunInputGuard;
-  friend class RunInputGuard;
 
   QScrollArea* scroll_;
   QWidget* content_;

@@ -15,6 +15,8 @@ add_custom_command(
 add_library(vv_gui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Unit2.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/WindowPlacement.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/DropInput.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/QtPrompter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/OpenDialog.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Banner.cpp
