@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -419,8 +418,10 @@ void TForm1::showEvent(QShowEvent* event) {
   // Restoring from the task bar is not a new showing.
   if (event->spontaneous() || shown_) return;
   shown_ = true;
-  if (QScreen* screen = placement::ScreenOf(*this)) FitToWorkArea(screen->availableGeometry());
-  placement::CentreOnScreen(*this);
+  FitAndCentre();
+  // Under a window manager the frame comes later; the window is fitted again with it.
+  if (windowHandle() && !windowHandle()->isExposed())
+    placement::WhenExposed(*this, [this] { FitAndCentre(); });
   Guarded([this] { FormShow(); });
   activateWindow();
   setAttribute(Qt::WA_KeyboardFocusChange, true);
@@ -431,6 +432,12 @@ void TForm1::showEvent(QShowEvent* event) {
     activatedOnce_ = true;
     Guarded([this] { FormActivate(); });
   });
+}
+
+void TForm1::FitAndCentre() {
+  const QRect area = placement::AvailableArea(*this);
+  if (area.isValid()) FitToWorkArea(area);
+  placement::CentreOnScreen(*this);
 }
 
 void TForm1::NoteFocusWindow(QWindow* window) {
@@ -562,7 +569,7 @@ bool TForm1::ShowMapImageChecked() const {
 void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& minimapPath) {
   if (!form2_) return;
   // To the top left once a run: a window the user has moved since stays where it is.
-  if (!placedThisRun_) move(10, 10);
+  if (!placedThisRun_) placement::MoveWithinArea(*this, {10, 10});
   placedThisRun_ = true;
   placement::ShowBeside(*form2_, *this,
                         QGuiApplication::applicationState() == Qt::ApplicationActive);

@@ -127,6 +127,7 @@ class TForm1 : public QWidget, public workflow::View {
 
  private:
   void CreateControls();
+  void FitAndCentre();
   QWidget* ControlWidget(workflow::Control control) const;
   TMemo* PaneMemo(workflow::Pane pane) const;
   // Runs a handler; an exception it ends with goes to the generic error report.
