@@ -11,12 +11,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QStandardPaths>
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@
 
 #include "app/Banner.h"
 #include "app/DropInput.h"
+#include "app/Places.h"
 #include "app/Unit2.h"
 #include "app/WindowPlacement.h"
 #include "platform/Files.h"
@@ -93,10 +95,6 @@ TMemo* MakeMemo(QWidget* parent, const QRect& place, bool readOnly) {
 void SetLabelText(QLabel* label, const std::string& text) {
   label->setText(ToQ(text));
   label->adjustSize();
-}
-
-std::string FromFileName(const QString& name) {
-  return QFile::encodeName(name).toStdString();
 }
 
 // Whether returning from this window to the main window counts as an activation of the main
@@ -272,6 +270,41 @@ void TForm1::CreateControls() {
   connect(SelectVKAFolder, &QPushButton::clicked, this,
           [this] { Guarded([this] { SelectVKAFolderClick(); }); });
   connect(Convert, &QPushButton::clicked, this, [this] { ConvertClick(); });
+
+  // The files pane shows where its files went: a double-click or its menu opens the folder.
+  Memo2->viewport()->installEventFilter(this);
+  Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Memo2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    std::unique_ptr<QMenu> menu(Memo2->createStandardContextMenu(at));
+    const int line = Memo2->cursorForPosition(at).blockNumber();
+    QAction* open = new QAction(QStringLiteral("Open Folder"), menu.get());
+    menu->insertAction(menu->actions().value(0), open);
+    menu->insertSeparator(menu->actions().value(1));
+    connect(open, &QAction::triggered, this, [this, line] { OpenFolderOfLine(line); });
+    menu->exec(Memo2->viewport()->mapToGlobal(at));
+  });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    OpenFolderOfLine(Memo2->cursorForPosition(at).blockNumber());
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::OpenFolderOfLine(int line) {
+  // A line that names a folder (where unpacked maps went) opens it; any other the target.
+  std::string folder = FromQ(Memo2->document()->findBlockByNumber(line).text().trimmed());
+  if (folder.empty() || folder.front() != '/' || !platform::DirectoryExists(folder))
+    folder = targetText_ == workflow::kNothingSelected ? std::string() : targetText_;
+  if (folder.empty()) {
+    workflow_.mm("no target folder selected - nothing to open !");
+    return;
+  }
+  if (!places::CurrentFolderOpener().Open(folder))
+    workflow_.mm("< " + folder + " > folder open failed !");
 }
 
 // --- handlers ---
@@ -302,17 +335,20 @@ void TForm1::Button3Click() {
 
 void TForm1::BrowseMapFileClick() {
   OpenDialog1.SetFilter(kFileFilter);
-  OpenDialog1.SetInitialDir(workflow_.State().AppFolder);
+  // Where the last package came from, not the program's own (maybe hidden) folder.
+  OpenDialog1.SetInitialDir(places::StartFolder(places::RememberedPackageFolder()));
   if (!OpenDialog1.Execute()) {
     workflow_.SelectionCancelled();
     FocusControl(workflow::Control::BrowseMapFile);
     return;
   }
+  if (platform::FileExists(OpenDialog1.FileName()))
+    places::RememberPackageFolder(OpenDialog1.FileName());
   workflow_.SelectPackageFile(OpenDialog1.FileName());
 }
 
 void TForm1::BrowseFolderToProcessClick() {
-  BrowseForFolder1.SetFolderName(StartFolder(lastSourceFolder_));
+  BrowseForFolder1.SetFolderName(places::StartFolder(lastSourceFolder_));
   if (!BrowseForFolder1.Execute()) {
     workflow_.SelectionCancelled();
     return;
@@ -325,20 +361,11 @@ void TForm1::BrowseFolderToProcessClick() {
 void TForm1::SelectVKAFolderClick() {
   // The picker opens at the current target, not at the folder chosen last for the packages.
   BrowseForFolder1.SetFolderName(
-      StartFolder(targetText_ == workflow::kNothingSelected ? std::string() : targetText_));
+      places::StartFolder(targetText_ == workflow::kNothingSelected ? std::string() : targetText_));
   if (BrowseForFolder1.Execute())
     workflow_.SelectTargetFolder(BrowseForFolder1.FolderName());
   else
     FocusControl(workflow::Control::BrowseMapFile);
-}
-
-std::string TForm1::StartFolder(const std::string& preferred) const {
-  if (!preferred.empty() && platform::DirectoryExists(preferred)) return preferred;
-  for (auto location : {QStandardPaths::DownloadLocation, QStandardPaths::HomeLocation}) {
-    const std::string folder = FromFileName(QStandardPaths::writableLocation(location));
-    if (!folder.empty() && platform::DirectoryExists(folder)) return folder;
-  }
-  return {};
 }
 
 void TForm1::ConvertClick() {
@@ -389,6 +416,7 @@ void TForm1::DropMimeData(const QMimeData& mime) {
         workflow_.SelectSourceFolder(choice.path);
         break;
       case DropChoice::Kind::Package:
+        places::RememberPackageFolder(choice.path);
         workflow_.SelectPackageFile(choice.path);
         break;
       case DropChoice::Kind::Refused:

@@ -124,6 +124,7 @@ class TForm1 : public QWidget, public workflow::View {
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
@@ -135,7 +136,8 @@ class TForm1 : public QWidget, public workflow::View {
   void NoteFocusWindow(QWindow* window);
   // Label1 / Label7 show the text elided in the middle; the full text is kept here.
   void SetPathLabel(QLabel* label, std::string& full, const std::string& text);
-  std::string StartFolder(const std::string& preferred) const;
+  // Opens the folder that a line of the files pane names, else the target folder.
+  void OpenFolderOfLine(int line);
 
   QScrollArea* scroll_;
   QWidget* content_;

@@ -17,6 +17,7 @@ add_library(vv_gui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/Unit2.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowPlacement.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/DropInput.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/Places.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/QtPrompter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/OpenDialog.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Banner.cpp

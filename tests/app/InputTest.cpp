@@ -9,9 +9,11 @@
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTest>
+#include <QTextBlock>
 #include <QUrl>
 
 #include "MainWindowFixture.h"
+#include "app/Places.h"
 #include "platform/Files.h"
 
 namespace {
@@ -128,6 +130,65 @@ TEST_F(MainWindowTest, PickersOpenWhereTheirLastChoiceWasAndOfferAPathField) {
   // Nothing chosen yet after a start: not the file system's root.
   EXPECT_NE(folders.requests[0].initialFolder, "/");
   EXPECT_FALSE(folders.requests[0].initialFolder.empty());
+
+  // The file dialog: Downloads or home, never the program's own folder; then the folder of the
+  // package chosen last, also after a new start, with the settings file left at its one line.
+  ChooseFile(work / "none.zip");
+  vvtest::WriteFile(work / "packages/desert.zip", "PK");
+  ChooseFile(work / "packages/desert.zip");
+  Start();
+  ChooseFile(work / "packages/desert.zip");
+  ASSERT_EQ(files.requests.size(), 3u);
+  EXPECT_FALSE(files.requests[0].initialDir.empty());
+  EXPECT_EQ(files.requests[2].initialDir, work / "packages");
+  EXPECT_EQ(vvtest::ReadFile(folder / workflow::kSettingsFileName), work / "maps" + "\r\n");
+}
+
+// A double-click on a line of the files pane, or its menu's "Open Folder", shows a folder in the
+// desktop's file manager: the one the line names, else the target folder.
+TEST_F(MainWindowTest, FilesPaneOpensTheFolderOfALine) {
+  Start();
+  struct Opener : places::FolderOpener {
+    bool Open(const std::string& f) override {
+      opened.push_back(f);
+      return works;
+    }
+    std::vector<std::string> opened;
+    bool works = true;
+  } opener;
+  places::ScopedFolderOpener useOpener(opener);
+  ASSERT_TRUE(platform::CreateDir(work / "maps"));
+  ASSERT_TRUE(platform::CreateDir(work / "unpacked"));
+  struct Case {
+    std::string line, target;
+    bool works;
+    std::string opened;  // empty: nothing opened
+    const char* log;     // the last log line, when something is logged
+  } cases[] = {
+      {"desert (4p).vka", work / "maps", true, work / "maps", nullptr},
+      {work / "unpacked", work / "maps", true, work / "unpacked", nullptr},
+      {"/no/such/folder", work / "maps", true, work / "maps", nullptr},
+      {"desert (4p).vka", "", true, "", "no target folder selected - nothing to open !"},
+      {"desert (4p).vka", work / "maps", false, work / "maps", "folder open failed !"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line + " in " + c.target);
+    opener.opened.clear();
+    opener.works = c.works;
+    form->Memo2->ClearLines();
+    form->Workflow().rr("[ desert.zip ]");
+    form->Workflow().rr(c.line);
+    form->SetTargetCaption(c.target.empty() ? workflow::kNothingSelected : c.target);
+    const QPoint at =
+        form->Memo2->cursorRect(QTextCursor(form->Memo2->document()->findBlockByNumber(1)))
+            .center();
+    QTest::mouseDClick(form->Memo2->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(opener.opened,
+              c.opened.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.opened});
+    if (c.log) {
+      EXPECT_TRUE(form->Memo1->Lines().ends_with(std::string(c.log) + "\n"));
+    }
+  }
 }
 
 TEST_F(MainWindowTest, FitsASmallScreenAndElidesLongPaths) {
