@@ -1,6 +1,7 @@
 #include "app/DropInput.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -69,7 +70,15 @@ bool RunInputGuard::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) form_.AskStop(false);
   }
-  event->accept();
+  if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+      event->type() == QEvent::Drop) {
+    // Refused, not taken: the source of a drop keeps its data.
+    auto* drop = static_cast<QDropEvent*>(event);
+    drop->setDropAction(Qt::IgnoreAction);
+    drop->ignore();
+  } else {
+    event->accept();
+  }
   return true;
 }
 

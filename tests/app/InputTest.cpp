@@ -18,19 +18,9 @@
 
 namespace {
 
+using guitest::DropOn;
 using guitest::MainWindowTest;
 using guitest::Settle;
-
-// Drags data onto the window over widget and drops it there, as the window system delivers it.
-bool DropOn(TForm1& form, QWidget* widget, const QMimeData& data) {
-  QWindow* window = form.windowHandle();
-  const QPointF at = widget->mapTo(&form, widget->rect().center());
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &enter);
-  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &drop);
-  return drop.isAccepted();
-}
 
 TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   Start();

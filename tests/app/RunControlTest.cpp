@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <sstream>
 
@@ -69,6 +70,7 @@ class RunControlTest : public guitest::MainWindowTest {
   }
 
   QString titleDuring;
+  bool droppedDuring = false;
 };
 
 TEST_F(RunControlTest, InputDuringARunIsDroppedAndTheTitleShowsProgress) {
@@ -78,7 +80,12 @@ TEST_F(RunControlTest, InputDuringARunIsDroppedAndTheTitleShowsProgress) {
     QTest::mouseClick(form->showmapimage, Qt::LeftButton);
     QTest::keyClick(form->Memo2, Qt::Key_X);
     QTest::mouseClick(form->SelectVKAFolder, Qt::LeftButton);  // would open the picker
+    // A drop is refused, so that its source keeps the data.
+    QMimeData package;
+    package.setUrls({QUrl::fromLocalFile(QString::fromStdString(work / "in/alpha.zip"))});
+    droppedDuring = guitest::DropOn(*form, form->Memo1, package);
   });
+  EXPECT_FALSE(droppedDuring);
   EXPECT_TRUE(titleDuring.endsWith(" of 3 - Ironvale Veve Varevudov by Tolsen"))
       << titleDuring.toStdString();
   EXPECT_EQ(form->windowTitle(), "Ironvale Veve Varevudov by Tolsen");
