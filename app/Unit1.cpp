@@ -29,6 +29,7 @@
 #include "app/Places.h"
 #include "app/Unit2.h"
 #include "app/WindowPlacement.h"
+#include "app/icon/Icon.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -167,6 +168,7 @@ TForm1::TForm1(QWidget* parent)
       BrowseForFolder1(this),
       workflow_(*this) {
   setWindowTitle(QString::fromLatin1(kCaption));
+  setWindowIcon(ProgramIcon());
   setFont(TahomaFont(11));
   // The controls sit on a fixed-size page; on a screen too small for it the page scrolls.
   content_ = new QWidget;

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
+#include "app/icon/Icon.h"
 
 namespace {
 
@@ -40,6 +41,9 @@ TEST_F(MainWindowTest, StartsWithNothingChosenAndTheHelpText) {
   EXPECT_TRUE(prompter.messages.empty());
   EXPECT_EQ(State().AppFolder, folder.path());
   EXPECT_EQ(form->Image1->pixmap().size(), QSize(257, 153));
+  // Both windows carry the program's icon for the task bar, not the toolkit's.
+  for (QWidget* window : {(QWidget*)form.get(), (QWidget*)form2.get()})
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), std::size(kIconSizes));
 }
 
 TEST_F(MainWindowTest, ControlsSitWhereTheFormPutsThem) {
