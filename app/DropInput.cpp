@@ -11,6 +11,7 @@
 
 #include "app/Unit1.h"
 #include "app/Unit2.h"
+#include "app/workflow/Workflow.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -92,12 +93,14 @@ DropChoice ClassifyDrop(const QMimeData& mime) {
   if (urls.size() != 1 || !urls.front().isLocalFile())
     return {
         DropChoice::Kind::Refused, {}, "dropped item is no file or folder - nothing selected !"};
-  std::string path = QFile::encodeName(urls.front().toLocalFile()).toStdString();
+  return ClassifyPath(QFile::encodeName(urls.front().toLocalFile()).toStdString());
+}
+
+DropChoice ClassifyPath(std::string path) {
   if (path.size() > 1) path = platform::ExcludeTrailingPathDelimiter(path);
   if (platform::DirectoryExists(path)) return {DropChoice::Kind::Folder, path, {}};
   const std::string ext = platform::LowerCase(platform::ExtractFileExt(path));
   if (platform::FileExists(path) && (ext == ".zip" || ext == ".rar" || ext == ".vka"))
     return {DropChoice::Kind::Package, path, {}};
-  return {DropChoice::Kind::Refused, path,
-          "< " + path + " > is no zip, rar or vka file and no folder - nothing selected !"};
+  return {DropChoice::Kind::Refused, path, workflow::NoPackageLine(path)};
 }

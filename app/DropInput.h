@@ -22,8 +22,8 @@ class RunInputGuard : public QObject {
   TForm1& form_;
 };
 
-// What a drop on the main window selects: one folder, one package file, or nothing, with the
-// line that explains why.
+// What a drop on the main window, or a path named on the command line, selects: one folder, one
+// package file, or nothing, with the line that explains why.
 struct DropChoice {
   enum class Kind { Folder, Package, Refused };
   Kind kind = Kind::Refused;
@@ -31,3 +31,4 @@ struct DropChoice {
   std::string line;  // Refused
 };
 DropChoice ClassifyDrop(const QMimeData& mime);
+DropChoice ClassifyPath(std::string path);

@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "app/Banner.h"
 #include "app/DropInput.h"
@@ -410,22 +411,37 @@ void TForm1::AskStop(bool endProgram) {
 
 void TForm1::DropMimeData(const QMimeData& mime) {
   if (workflow_.IsRunning()) return;
-  Guarded([&] {
-    const DropChoice choice = ClassifyDrop(mime);
-    switch (choice.kind) {
-      case DropChoice::Kind::Folder:
-        lastSourceFolder_ = choice.path;
-        workflow_.SelectSourceFolder(choice.path);
-        break;
-      case DropChoice::Kind::Package:
-        places::RememberPackageFolder(choice.path);
-        workflow_.SelectPackageFile(choice.path);
-        break;
-      case DropChoice::Kind::Refused:
-        workflow_.mm(choice.line);
-        break;
-    }
-  });
+  Guarded([&] { Select(ClassifyDrop(mime)); });
+}
+
+void TForm1::SelectAtStart(const std::string& path) {
+  startPath_ = path;
+}
+
+void TForm1::Select(const DropChoice& choice) {
+  switch (choice.kind) {
+    case DropChoice::Kind::Folder:
+      lastSourceFolder_ = choice.path;
+      workflow_.SelectSourceFolder(choice.path);
+      break;
+    case DropChoice::Kind::Package:
+      places::RememberPackageFolder(choice.path);
+      workflow_.SelectPackageFile(choice.path);
+      break;
+    case DropChoice::Kind::Refused:
+      workflow_.mm(choice.line);
+      break;
+  }
+}
+
+void TForm1::StopAndEnd() {
+  // As the close question's Yes: the map being packed is finished, the work area emptied.
+  if (!workflow_.IsRunning()) {
+    close();
+    return;
+  }
+  if (!workflow_.StopRequested()) workflow_.RequestStop();
+  quitAfterRun_ = true;
 }
 
 void TForm1::ReportError(const std::exception& error) {
@@ -458,9 +474,13 @@ void TForm1::showEvent(QShowEvent* event) {
   // Some window systems never activate a new window by themselves (no window manager, focus
   // stealing prevention); the start-up activation, with its archive.exe check, must still run.
   QTimer::singleShot(0, this, [this] {
-    if (activatedOnce_) return;
-    activatedOnce_ = true;
-    Guarded([this] { FormActivate(); });
+    if (!activatedOnce_) {
+      activatedOnce_ = true;
+      Guarded([this] { FormActivate(); });
+    }
+    // After the start-up activation, which resets the choices.
+    if (!startPath_.empty() && !closing_)
+      Guarded([this] { Select(ClassifyPath(std::exchange(startPath_, {}))); });
   });
 }
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "app/DropInput.h"
 #include "app/OpenDialog.h"
 #include "app/workflow/View.h"
 #include "app/workflow/Workflow.h"
@@ -60,6 +61,11 @@ class TForm1 : public QWidget, public workflow::View {
   void ConvertClick();
   // A file or folder dropped on the window: selected as the browse buttons would select it.
   void DropMimeData(const QMimeData& mime);
+  // A package or folder (named on the command line) selected once the window has started, as
+  // a drop of it would select it.
+  void SelectAtStart(const std::string& path);
+  // Ends the program as the close question's Yes does: a run stops after the map being packed.
+  void StopAndEnd();
   // During a run (close button, Exit, Escape): asks whether to stop after the current package;
   // with endProgram the program ends once the stopped run is over.
   void AskStop(bool endProgram);
@@ -128,6 +134,7 @@ class TForm1 : public QWidget, public workflow::View {
 
  private:
   void CreateControls();
+  void Select(const DropChoice& choice);
   void FitAndCentre();
   QWidget* ControlWidget(workflow::Control control) const;
   TMemo* PaneMemo(workflow::Pane pane) const;
@@ -144,6 +151,7 @@ class TForm1 : public QWidget, public workflow::View {
   std::string selectionText_;
   std::string targetText_;
   std::string lastSourceFolder_;
+  std::string startPath_;
   bool placedThisRun_ = false;
   bool asking_ = false;
   bool quitAfterRun_ = false;

@@ -18,6 +18,7 @@ add_library(vv_gui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/WindowPlacement.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/DropInput.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Places.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/StopSignals.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/icon/Icon.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/QtPrompter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/OpenDialog.cpp

@@ -46,7 +46,7 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
       {"package", urls({zip}), 1, "< "},
       {"folder", urls({work.path() + "/"}), 2, "< "},
       {"two files", urls({zip, text}), -1, "dropped 2 items"},
-      {"text file", urls({text}), -1, "< "},
+      {"text file", urls({text}), -1, "error - "},
       {"no file", std::move(plain), -1, "dropped item is no file"},
   };
   for (Case& c : cases) {
@@ -69,6 +69,35 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   }
   EXPECT_EQ(State().SourceFolder, work.path());
   EXPECT_TRUE(files.requests.empty() && folders.requests.empty());
+}
+
+// varevudov PATH: the package or folder is selected once the window has started, as a drop of it
+// would select it; nothing is converted until Convert.
+TEST_F(MainWindowTest, PathNamedAtStartIsSelected) {
+  const std::string zip = work / "desert.zip", text = work / "notes.txt";
+  vvtest::WriteFile(zip, "PK");
+  vvtest::WriteFile(text, "hello");
+  vvtest::WriteFile(folder / workflow::kSettingsFileName, work.path() + "\r\n");
+  struct Case {
+    std::string path;
+    int selectMode;
+    std::string lastLine;
+  } cases[] = {
+      {zip, 1, "< " + zip + " > file selected for processing"},
+      {work.path(), 2, "< " + work.path() + " > folder selected for processing"},
+      {text, 0, "error - " + text + " : no zip, rar or vka package and no folder !"},
+      {work / "gone.zip", 0,
+       "error - " + work / "gone.zip" + " : no zip, rar or vka package and no folder !"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Start(c.path);
+    const std::string log = form->Memo1->Lines();
+    EXPECT_TRUE(log.ends_with("\n" + c.lastLine + "\n")) << log;
+    EXPECT_EQ(State().SelectMode, c.selectMode);
+    EXPECT_EQ(form->Convert->isEnabled(), c.selectMode != 0);
+    EXPECT_EQ(form->Memo2->LineCount(), 0);  // nothing converted
+  }
 }
 
 TEST_F(MainWindowTest, KeyboardReachesEveryControlAndPressesButtons) {

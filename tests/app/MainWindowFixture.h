@@ -20,10 +20,12 @@ class MainWindowTest : public ::testing::Test {
  protected:
   explicit MainWindowTest(bool withArchiver = true) : folder(withArchiver) {}
 
-  void Start() {
+  // startPath: as named on the command line.
+  void Start(const std::string& startPath = {}) {
     form = std::make_unique<TForm1>();
     form2 = std::make_unique<TForm2>();
     form->SetMapImageWindow(form2.get());
+    if (!startPath.empty()) form->SelectAtStart(startPath);
     form->show();
     Settle();
   }

@@ -11,7 +11,10 @@
 #include <functional>
 #include <sstream>
 
+#include <csignal>
+
 #include "MainWindowFixture.h"
+#include "app/StopSignals.h"
 #include "platform/Files.h"
 
 namespace {
@@ -117,15 +120,24 @@ TEST_F(RunControlTest, StopQuestionFromCloseExitAndEscape) {
        [](TForm1& f) { QTest::mouseClick(f.Button1, Qt::LeftButton); }, true, true},
       {"escape, yes", platform::IDYES, [](TForm1& f) { QTest::keyClick(f.Memo1, Qt::Key_Escape); },
        true, false},
+      // A logout or a closed terminal: no question, the answer is Yes.
+      {"SIGTERM", 0, [](TForm1&) { raise(SIGTERM); }, true, true},
+      {"SIGHUP", 0, [](TForm1&) { raise(SIGHUP); }, true, true},
   };
+  StopSignals stopSignals([this] { form->StopAndEnd(); });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ChooseFolderOfThree();
     prompter.messages.clear();
     prompter.messageAnswers = {c.answer};
-    RunWith([&] { c.ask(*form); });
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].flags & platform::kButtonsMask, platform::MB_YESNO);
+    RunWith([&] {
+      c.ask(*form);
+      Settle();  // a signal is heard from the event loop
+    });
+    ASSERT_EQ(prompter.messages.size(), c.answer ? 1u : 0u);
+    if (c.answer) {
+      EXPECT_EQ(prompter.messages[0].flags & platform::kButtonsMask, platform::MB_YESNO);
+    }
     EXPECT_EQ(Count(kStopLine), c.stops ? 1 : 0) << form->Memo1->Lines();
     EXPECT_EQ(Count(kBanner), 1);
     // Stopped after the package being packed, whose archive is whole.
