@@ -118,10 +118,10 @@ int TMemo::LineCount() const {
   return document()->blockCount();
 }
 
-void TMemo::Add(const std::string& line) {
+void TMemo::Add(const std::string& line, bool warning) {
   // Every line gets its own colour: a new block would otherwise inherit the one before it.
   QTextCharFormat format;
-  if (line.ends_with(" !")) format.setForeground(kWarningColour);
+  if (warning) format.setForeground(kWarningColour);
   const bool first = LineCount() == 0;
   QTextCursor cursor(document());
   cursor.movePosition(QTextCursor::End);
@@ -148,6 +148,31 @@ void TMemo::ShowLineAtBottom(int line) {
 void TMemo::ClearLines() {
   clear();
   oneEmptyLine_ = false;
+}
+
+std::string TMemo::Line(int index) const {
+  return index < LineCount() ? FromQ(document()->findBlockByNumber(index).text()) : std::string();
+}
+
+void TMemo::RemoveLine(int index) {
+  const QTextBlock block = document()->findBlockByNumber(index);
+  if (!block.isValid() || index >= LineCount()) return;
+  if (LineCount() == 1) {
+    ClearLines();
+    return;
+  }
+  // The line with the line break that ends it, or for the last line the one before it.
+  QTextCursor cursor(block);
+  if (block.next().isValid()) {
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+  } else {
+    cursor.movePosition(QTextCursor::PreviousBlock);
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+  }
+  cursor.removeSelectedText();
+  // Left with one empty line, the document counts as empty.
+  oneEmptyLine_ = document()->isEmpty();
 }
 
 std::string TMemo::Lines() const {
@@ -400,7 +425,7 @@ void TForm1::AskStop(bool endProgram) {
   asking_ = true;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();
-  box.text = "A conversion is running.\n\nStop it after the current package?";
+  box.text = "A conversion is running.\n\nStop it after the current map?";
   box.flags = platform::MB_YESNO | platform::MB_ICONQUESTION;
   const int answer = platform::CurrentPrompter().MessageBox(box);
   asking_ = false;
@@ -552,11 +577,14 @@ TMemo* TForm1::PaneMemo(workflow::Pane pane) const {
 int TForm1::PaneLineCount(workflow::Pane pane) const {
   return PaneMemo(pane)->LineCount();
 }
-void TForm1::ClearPane(workflow::Pane pane) {
-  PaneMemo(pane)->ClearLines();
+void TForm1::AppendLine(workflow::Pane pane, const std::string& line, workflow::Tone tone) {
+  PaneMemo(pane)->Add(line, tone == workflow::Tone::Warning);
 }
-void TForm1::AppendLine(workflow::Pane pane, const std::string& line) {
-  PaneMemo(pane)->Add(line);
+std::string TForm1::PaneLine(workflow::Pane pane, int index) const {
+  return PaneMemo(pane)->Line(index);
+}
+void TForm1::RemoveLine(workflow::Pane pane, int index) {
+  PaneMemo(pane)->RemoveLine(index);
 }
 
 void TForm1::SetPathLabel(QLabel* label, std::string& full, const std::string& text) {

@@ -28,8 +28,10 @@ class TMemo : public QPlainTextEdit {
  public:
   explicit TMemo(QWidget* parent) : QPlainTextEdit(parent) {}
   int LineCount() const;
-  void Add(const std::string& line);
+  void Add(const std::string& line, bool warning);
   void ClearLines();
+  std::string Line(int index) const;
+  void RemoveLine(int index);
   // The lines as text, one '\n' after each.
   std::string Lines() const;
   // Scrolls so that line (from 0) is the last one in view, with the lines before it above.
@@ -66,7 +68,7 @@ class TForm1 : public QWidget, public workflow::View {
   void SelectAtStart(const std::string& path);
   // Ends the program as the close question's Yes does: a run stops after the map being packed.
   void StopAndEnd();
-  // During a run (close button, Exit, Escape): asks whether to stop after the current package;
+  // During a run (close button, Exit, Escape): asks whether to stop after the current map;
   // with endProgram the program ends once the stopped run is over.
   void AskStop(bool endProgram);
   // Fits the window into a screen's work area; the content scrolls when the area is smaller.
@@ -77,8 +79,9 @@ class TForm1 : public QWidget, public workflow::View {
 
   // --- workflow::View ---
   int PaneLineCount(workflow::Pane pane) const override;
-  void ClearPane(workflow::Pane pane) override;
-  void AppendLine(workflow::Pane pane, const std::string& line) override;
+  void AppendLine(workflow::Pane pane, const std::string& line, workflow::Tone tone) override;
+  std::string PaneLine(workflow::Pane pane, int index) const override;
+  void RemoveLine(workflow::Pane pane, int index) override;
   std::string SelectionCaption() const override;
   void SetSelectionCaption(const std::string& text) override;
   std::string TargetCaption() const override;

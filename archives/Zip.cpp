@@ -186,8 +186,9 @@ int64_t TZip::FindEndOfCentralDir(platform::ReadOnlyFile& file) {
     return -1;
   if (GetLe32(tail) == kEndOfCentralDirSig) return size - kEndOfCentralDirSize;
 
-  // A comment follows the record: one read of at most the last 65535 bytes, scanned backwards.
-  const int64_t n = std::min<int64_t>(size, 65535);
+  // A comment of up to 65535 bytes follows the record: one read of at most the record and the
+  // longest comment, scanned backwards.
+  const int64_t n = std::min<int64_t>(size, 65535 + kEndOfCentralDirSize);
   std::string buffer;
   if (!file.Seek(size - n) || !ReadString(file, buffer, static_cast<size_t>(n))) return -1;
   const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.data());

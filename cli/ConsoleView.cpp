@@ -1,6 +1,6 @@
 #include "ConsoleView.h"
 
-void ConsoleView::AppendLine(workflow::Pane pane, const std::string& line) {
+void ConsoleView::AppendLine(workflow::Pane pane, const std::string& line, workflow::Tone) {
   if (pane == workflow::Pane::Created) {
     created_.push_back(line);
     return;

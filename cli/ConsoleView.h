@@ -12,8 +12,9 @@
 class ConsoleView : public workflow::View {
  public:
   int PaneLineCount(workflow::Pane) const override { return 0; }  // a terminal never fills
-  void ClearPane(workflow::Pane) override {}
-  void AppendLine(workflow::Pane pane, const std::string& line) override;
+  void AppendLine(workflow::Pane pane, const std::string& line, workflow::Tone) override;
+  std::string PaneLine(workflow::Pane, int) const override { return {}; }
+  void RemoveLine(workflow::Pane, int) override {}
 
   std::string SelectionCaption() const override { return selection_; }
   void SetSelectionCaption(const std::string& text) override { selection_ = text; }

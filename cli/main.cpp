@@ -5,9 +5,9 @@
 // archive.exe and the settings file; --target defaults to the settings file's folder and is
 // stored there when given. Exit code: 0 when everything converted, 1 when some package or map
 // failed, 2 on bad usage, a missing archive.exe or a Windows archive.exe with no Wine to run it.
-// SIGINT or SIGTERM stops the run before its next package or map (a running archive.exe finishes
-// its map first, so no VKA file is left half written), empties the work area and exits with 130 or
-// 143.
+// SIGINT or SIGTERM stops the run after the current map, as the window's stop question says (a
+// running archive.exe finishes its map first, so no VKA file is left half written), empties the
+// work area and exits with 130 or 143.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -25,9 +25,11 @@ namespace {
 
 constexpr int kUsageError = 2;
 
+// The usage text: on standard output when asked for, on standard error after a mistake.
 int Usage(const char* problem) {
+  std::FILE* out = problem ? stderr : stdout;
   if (problem) std::fprintf(stderr, "varevudov-cli: %s\n", problem);
-  std::fprintf(stderr,
+  std::fprintf(out,
                "usage: varevudov-cli [--target FOLDER] PATH...\n"
                "       varevudov-cli --version\n"
                "  PATH     a .zip, .rar or .vka package, or a folder of packages\n"
@@ -94,6 +96,12 @@ int main(int argc, char** argv) {
     if (!converter.FormActivate()) return kUsageError;
     if (!target.empty()) {
       if (!platform::DirectoryExists(target)) return Usage(("no folder " + target).c_str());
+      // Refused before it is stored: a stored one would refuse every later run.
+      if (workflow::LiesInWorkArea(target)) {
+        converter.mm("error - " + target +
+                     " lies in the work area of the program folder, nothing converted !");
+        return kUsageError;
+      }
       converter.SelectTargetFolder(target);
     } else {
       const std::string ini =

@@ -3,7 +3,7 @@
 #   lib/varevudov/         archive.exe, the two stand-in libraries, samples/
 #   share/applications/    desktop entry          share/metainfo/  AppStream metainfo
 #   share/icons/hicolor/   icon (SVG and PNGs)    share/man/man1/  manual pages
-#   share/doc/varevudov/   copyright, changelog
+#   share/doc/varevudov/   copyright, changelog   share/mime/packages/  the VKA file type
 # The programs find lib/varevudov relative to their own folder (VAREVUDOV_BUNDLE_FROM_BIN), so
 # a DESTDIR staging tree or a copied prefix runs as it is.
 set(VV_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -38,7 +38,7 @@ configure_file(${VV_PACKAGING_DIR}/varevudov.metainfo.xml.in
                ${VV_GENERATED_DIR}/varevudov.metainfo.xml @ONLY)
 configure_file(${VV_PACKAGING_DIR}/changelog.in ${VV_GENERATED_DIR}/changelog @ONLY)
 set(VV_GZIPPED)
-foreach(page varevudov.1 varevudov-cli.1 changelog)
+foreach(page varevudov.1 changelog)
   if(page STREQUAL "changelog")
     set(source ${VV_GENERATED_DIR}/changelog)
   else()
@@ -64,6 +64,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/samples/desert.zip ${PROJECT_SOURCE_DIR}/sam
         DESTINATION ${VV_PKGDIR}/samples)
 install(FILES ${VV_PACKAGING_DIR}/varevudov.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VV_PACKAGING_DIR}/varevudov-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME varevudov.xml)
 install(FILES ${VV_GENERATED_DIR}/varevudov.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VV_GENERATED_DIR}/icon/varevudov.svg
@@ -72,8 +74,19 @@ foreach(size ${VV_ICON_SIZES})
   install(FILES ${VV_GENERATED_DIR}/icon/${size}x${size}/varevudov.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
-install(FILES ${VV_GENERATED_DIR}/varevudov.1.gz ${VV_GENERATED_DIR}/varevudov-cli.1.gz
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${VV_GENERATED_DIR}/varevudov.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The command's page names the installed folders, so it is written when the prefix is known: at
+# install time (cmake --install --prefix, or cpack's /usr).
+set(VV_INSTALLED_PKGDIR "@VV_INSTALLED_PKGDIR@")  # kept for the install-time step
+configure_file(${VV_PACKAGING_DIR}/varevudov-cli.1.in ${VV_GENERATED_DIR}/varevudov-cli.1.in.at
+               @ONLY)
+install(CODE "
+  set(VV_INSTALLED_PKGDIR \"\${CMAKE_INSTALL_PREFIX}/${VV_PKGDIR}\")
+  configure_file(\"${VV_GENERATED_DIR}/varevudov-cli.1.in.at\"
+                 \"${VV_GENERATED_DIR}/installed/varevudov-cli.1\" @ONLY)
+  execute_process(COMMAND gzip -9 -n -f \"${VV_GENERATED_DIR}/installed/varevudov-cli.1\")
+  file(INSTALL \"${VV_GENERATED_DIR}/installed/varevudov-cli.1.gz\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")")
 install(FILES ${VV_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varevudov)
 # A version without a Debian revision makes a native package, whose changelog is changelog.gz.
 install(FILES ${VV_GENERATED_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/varevudov)
@@ -105,4 +118,5 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS wine)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS libunrar5)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+set(CPACK_POST_BUILD_SCRIPTS ${VV_PACKAGING_DIR}/DropLdconfigScripts.cmake)
 include(CPack)

@@ -40,8 +40,48 @@ std::string FindProgram(const std::string& program, const std::string& folder) {
   return FileExists(path) ? path : std::string();
 }
 
-// Starts program with args, no standard handles, in a new process group. Returns the pid or -1.
-pid_t Spawn(const std::string& found, const std::vector<std::string>& given) {
+// The end of what children write to their standard error, kept while they run. The pipe is
+// drained as it fills, so a talkative child never blocks on it, and only the tail is kept.
+class ErrorTail {
+ public:
+  explicit ErrorTail(std::string* out) : out_(out) {
+    int fds[2];
+    if (!out_ || pipe2(fds, O_CLOEXEC) != 0) return;
+    read_ = fds[0];
+    write_ = fds[1];
+    fcntl(read_, F_SETFL, O_NONBLOCK);
+    out_->clear();
+  }
+  ~ErrorTail() {
+    Drain();
+    for (int fd : {read_, write_})
+      if (fd >= 0) close(fd);
+  }
+  ErrorTail(const ErrorTail&) = delete;
+  ErrorTail& operator=(const ErrorTail&) = delete;
+
+  int ReadEnd() const { return read_; }
+  int WriteEnd() const { return write_; }
+  void Drain() {
+    if (read_ < 0) return;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(read_, buffer, sizeof buffer)) > 0) {
+      out_->append(buffer, static_cast<size_t>(got));
+      if (out_->size() > kErrorTailBytes) out_->erase(0, out_->size() - kErrorTailBytes);
+    }
+  }
+
+ private:
+  std::string* out_;
+  int read_ = -1;
+  int write_ = -1;
+};
+
+// Starts program with args, no standard input or output, in a new process group. Its standard
+// error goes to errors when given, else nowhere. Returns the pid or -1.
+pid_t Spawn(const std::string& found, const std::vector<std::string>& given,
+            const ErrorTail* errors) {
   std::string program;
   std::vector<std::string> args;
   std::vector<std::string> environment;
@@ -53,6 +93,8 @@ pid_t Spawn(const std::string& found, const std::vector<std::string>& given) {
   posix_spawn_file_actions_init(&actions);
   for (int fd = 0; fd <= 2; ++fd)
     posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+  if (errors && errors->WriteEnd() >= 0)
+    posix_spawn_file_actions_adddup2(&actions, errors->WriteEnd(), 2);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
@@ -75,9 +117,9 @@ int ExitCode(int status) {
   return kNotStarted;
 }
 
-int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
+int WaitFor(pid_t pid, const std::function<void()>& whileWaiting, ErrorTail* errors = nullptr) {
   int status = 0;
-  if (!whileWaiting) {
+  if (!whileWaiting && !(errors && errors->ReadEnd() >= 0)) {
     while (waitpid(pid, &status, 0) < 0) {
       if (errno != EINTR) return kNotStarted;
     }
@@ -94,13 +136,11 @@ int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
       break;
     }
     if (done < 0 && errno != EINTR) break;
-    whileWaiting();
-    if (exited >= 0) {
-      pollfd fd{exited, POLLIN, 0};
-      poll(&fd, 1, 20);
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (whileWaiting) whileWaiting();
+    pollfd fds[2] = {{exited, POLLIN, 0}, {errors ? errors->ReadEnd() : -1, POLLIN, 0}};
+    // Without a window to keep painted, only the child's end or its output wakes us.
+    poll(fds, 2, whileWaiting || exited < 0 ? 20 : -1);
+    if (errors) errors->Drain();
   }
   if (exited >= 0) close(exited);
   return result;
@@ -111,15 +151,15 @@ int WaitFor(pid_t pid, const std::function<void()>& whileWaiting) {
 // command interpreter's is PATH). A command that cannot be found is skipped with the
 // interpreter's "not found" code, as the command interpreter reports it and goes on.
 int RunBatchCommand(const std::string& line, const std::string& folder,
-                    const std::function<void()>& whileWaiting) {
+                    const std::function<void()>& whileWaiting, ErrorTail* errors) {
   std::vector<std::string> args = SplitCommandLine(line);
   if (args.empty()) return 0;
   std::string program = FindProgram(args[0], folder);
   if (program.empty() && args[0].find(kPathDelim) == std::string::npos && !BundledFolder().empty())
     program = FindProgram(args[0], BundledFolder());
   if (program.empty()) return kCommandNotFound;
-  pid_t pid = Spawn(program, args);
-  return pid > 0 ? WaitFor(pid, whileWaiting) : kCommandNotFound;
+  pid_t pid = Spawn(program, args, errors);
+  return pid > 0 ? WaitFor(pid, whileWaiting, errors) : kCommandNotFound;
 }
 
 bool IsIgnoredBatchLine(const std::string& line) {
@@ -144,13 +184,13 @@ std::string DecodeBatchPercent(const std::string& line) {
 
 // The exit code of the batch run is that of its last command, as the interpreter's.
 int RunBatchLines(const std::vector<std::string>& lines, const std::string& folder,
-                  const std::function<void()>& whileWaiting) {
+                  const std::function<void()>& whileWaiting, ErrorTail* errors) {
   int exitCode = 0;
   for (const std::string& raw : lines) {
     std::string line = Trim(DecodeBatchPercent(raw));
     if (IsIgnoredBatchLine(line)) continue;
     if (line[0] == '@') line = Trim(line.substr(1));
-    exitCode = RunBatchCommand(line, folder, whileWaiting);
+    exitCode = RunBatchCommand(line, folder, whileWaiting, errors);
   }
   return exitCode;
 }
@@ -230,7 +270,8 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 }
 
 std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
-                                  const std::function<void()>& whileWaiting) {
+                                  const std::function<void()>& whileWaiting,
+                                  std::string* errorOutput) {
   std::vector<std::string> args = SplitCommandLine(commandLine);
   if (args.empty()) return std::nullopt;
   std::string folder = CurrentFolder();
@@ -244,15 +285,23 @@ std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
     } catch (const std::exception&) {
       return std::nullopt;
     }
-    if (wait) return RunBatchLines(lines, folder, whileWaiting);
+    if (wait) {
+      ErrorTail errors(errorOutput);
+      return RunBatchLines(lines, folder, whileWaiting, &errors);
+    }
     // Nobody waits: the commands run one after another on a thread of their own.
-    std::thread([lines, folder] { RunBatchLines(lines, folder, {}); }).detach();
+    std::thread([lines, folder] { RunBatchLines(lines, folder, {}, nullptr); }).detach();
     return 0;
   }
 
-  pid_t pid = Spawn(program, args);
+  if (wait) {
+    ErrorTail errors(errorOutput);
+    const pid_t pid = Spawn(program, args, &errors);
+    if (pid < 0) return std::nullopt;
+    return WaitFor(pid, whileWaiting, &errors);
+  }
+  pid_t pid = Spawn(program, args, nullptr);
   if (pid < 0) return std::nullopt;
-  if (wait) return WaitFor(pid, whileWaiting);
   // Reap it when it ends so it does not linger as a zombie.
   std::thread([pid] { WaitFor(pid, {}); }).detach();
   return 0;

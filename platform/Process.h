@@ -20,13 +20,19 @@ inline constexpr int kCommandNotFound = 9009;
 // Exit code when waiting for a child failed, so its outcome is unknown.
 inline constexpr int kNotStarted = -1;
 
+// How much of a command's standard error RunCommandLine hands back: the end, where a failing
+// program says why.
+inline constexpr size_t kErrorTailBytes = 4096;
+
 // Starts commandLine in the current folder with no standard input or output. Returns nothing
 // when it could not be started. With wait, blocks until it has ended, calling whileWaiting (when
 // set) about every 20 ms so a window can keep itself painted, and returns its exit code (for a
-// batch file that of its last command; 128 + n for a program ended by signal n). Without wait
-// the result is 0.
+// batch file that of its last command; 128 + n for a program ended by signal n); errorOutput,
+// when given, gets the last kErrorTailBytes of what it (every command of a batch file) wrote to
+// standard error. Without wait the result is 0 and standard error goes nowhere.
 std::optional<int> RunCommandLine(const std::string& commandLine, bool wait,
-                                  const std::function<void()>& whileWaiting = {});
+                                  const std::function<void()>& whileWaiting = {},
+                                  std::string* errorOutput = nullptr);
 
 // Text for a batch-file line with every "%" doubled, so the batch language gives it back as
 // written.

@@ -1,6 +1,10 @@
 #include "platform/Volume.h"
 
+#include <fcntl.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <map>
 
@@ -61,6 +65,32 @@ FreeSpace FreeSpaceAt(const std::string& path) {
   }
   return {simulated.bytes >= 0 ? simulated.bytes : real.bytes,
           simulated.entries >= 0 ? simulated.entries : real.entries};
+}
+
+size_t MaxNameLength(const std::string& folder) {
+  const long max = pathconf(ResolvePath(folder).c_str(), _PC_NAME_MAX);
+  return max > 0 ? static_cast<size_t>(max) : 255;
+}
+
+bool FolderWritable(const std::string& path) {
+  auto it = Simulated().find(DriveRootOf(path));
+  if (it != Simulated().end() && !it->second.writable) return false;
+  // Permission bits do not tell it for root, nor for file systems such as /proc: a file is
+  // made. An unnamed one where the file system has them, so nothing shows in the folder.
+  const std::string resolved = ResolvePath(path);
+  int fd = open(resolved.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    const std::string probe =
+        JoinPath(resolved, ".varevudov-write-test-" + std::to_string(getpid()));
+    fd = open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) unlink(probe.c_str());
+  }
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  // A full drive can still be written once room is made; the room check tells that apart.
+  return errno == ENOSPC || errno == EDQUOT || errno == EEXIST;
 }
 
 void SimulateVolume(const std::string& folder, const SimulatedVolume& volume) {

@@ -27,12 +27,19 @@ struct FreeSpace {
   int64_t entries = -1;
 };
 FreeSpace FreeSpaceAt(const std::string& path);
+// The longest file name, in bytes, that the file system holding folder takes (255 when it
+// cannot be told).
+size_t MaxNameLength(const std::string& folder);
+// Whether new files may be made in the folder: false on a read-only file system or without
+// write permission.
+bool FolderWritable(const std::string& path);
 
 struct SimulatedVolume {
   unsigned driveType = DRIVE_REMOVABLE;
   std::string label;
   bool readable = true;
-  FreeSpace free = {};  // -1: the real file system's
+  FreeSpace free = {};   // -1: the real file system's
+  bool writable = true;  // false: mounted read-only
 };
 // Test seam: every path under folder is on this volume until cleared.
 void SimulateVolume(const std::string& folder, const SimulatedVolume& volume);

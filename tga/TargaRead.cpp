@@ -272,8 +272,9 @@ QImage AllocateBitmap(int width, int height) {
 }  // namespace
 
 void TTarga::ReadTarga(QIODevice& stream) {
-  // No packet describes more than 128 pixels a byte, so a header asking for more than that over
-  // the bytes that follow it cannot be backed by data: refused before anything is allocated.
+  // No packet describes more than 128 pixels a byte, so a header of a type with pixel data
+  // asking for more than that over the bytes that follow it cannot be backed by data: refused
+  // before anything is allocated. Other types (0, no image data) need no bytes at all.
   const qint64 left = stream.isSequential() ? -1 : stream.size() - stream.pos();
   Input in(stream);
   uint8_t h[18] = {};
@@ -283,7 +284,8 @@ void TTarga::ReadTarga(QIODevice& stream) {
 
   const uint16_t width = platform::GetLe16(h + 12);
   const uint16_t height = platform::GetLe16(h + 14);
-  if (left >= 0 && int64_t(width) * height > 128 * std::max<int64_t>(left - 18, 0))
+  const bool pixelData = (h[2] >= 1 && h[2] <= 3) || (h[2] >= 9 && h[2] <= 11);
+  if (pixelData && left >= 0 && int64_t(width) * height > 128 * std::max<int64_t>(left - 18, 0))
     RefuseSize(width, height);
   // Allocate first: an image we cannot hold leaves the graphic as it was.
   QImage colour = AllocateBitmap(width, height);

@@ -48,8 +48,28 @@ std::string ConvertWorkflow::OwnedSelection() const {
   return {};
 }
 
+void ConvertWorkflow::Refuse(const std::string& line) {
+  mm(line);
+  ++failures_;
+  run_.refused = "run refused";
+}
+
+std::string ConvertWorkflow::ReasonLine(const std::string& reason) const {
+  // A name in the reason is shown as everywhere else in the log, escaped; only the component's
+  // own line breaks are flattened.
+  std::string text = reason;
+  for (const std::string& name : {state_.MapFilePath, state_.PackageFileName}) {
+    if (name.empty() || name.find_first_of("\r\n") == std::string::npos) continue;
+    const std::string escaped = platform::EscapeControlCharacters(name);
+    for (size_t at = text.find(name); at != std::string::npos;
+         at = text.find(name, at + escaped.size()))
+      text.replace(at, name.size(), escaped);
+  }
+  return OneLine(text);
+}
+
 void ConvertWorkflow::FailPackage(const std::string& reason) {
-  mm("error - " + state_.PackageFileName + " : " + OneLine(reason) + " !");
+  mm("error - " + state_.PackageFileName + " : " + ReasonLine(reason) + " !");
   ++failures_;
 }
 
@@ -63,20 +83,23 @@ bool ConvertWorkflow::Stopping() {
 void ConvertWorkflow::RunConversion() {
   running_ = true;
   stopLogged_ = false;
+  const RunOutcome before = Counts();
+  run_ = RunOutcome{};
+  runFirstLine_ = view_.PaneLineCount(Pane::Progress);
   view_.SetControlEnabled(Control::BrowseMapFile, false);
   view_.SetControlEnabled(Control::BrowseFolderToProcess, false);
   view_.SetControlEnabled(Control::Convert, false);
   view_.SetBusyCursor(true);
   try {
     if (state_.SelectMode != select_mode::kNothing && !TargetKnown()) {
-      mm("error - no target vka maps folder selected, nothing converted !");
-      ++failures_;
+      Refuse("error - no target vka maps folder selected, nothing converted !");
     } else if (state_.SelectMode != select_mode::kNothing && !QuotableInBatch(TargetFolder())) {
-      mm("error - target folder " + TargetFolder() + " can not be passed to archive.exe !");
-      ++failures_;
+      Refuse("error - target folder " + TargetFolder() + " can not be passed to archive.exe !");
     } else if (const std::string owned = OwnedSelection(); !owned.empty()) {
-      mm("error - " + owned + " lies in the work area of the program folder, nothing converted !");
-      ++failures_;
+      Refuse("error - " + owned +
+             " lies in the work area of the program folder, nothing converted !");
+    } else if (state_.SelectMode != select_mode::kNothing && !TargetUsable()) {
+      // TargetUsable has said why.
     } else if (state_.SelectMode == select_mode::kOneFile) {
       if (!Stopping()) ProcessSingleFile();
     } else if (state_.SelectMode == select_mode::kFolder) {
@@ -92,8 +115,9 @@ void ConvertWorkflow::RunConversion() {
       mm("");
     }
   } catch (const std::exception& e) {
-    mm("error - " + OneLine(e.what()) + " !");
+    mm("error - " + ReasonLine(e.what()) + " !");
     ++failures_;
+    run_.refused = "run ended by an error";
   }
   // A stop asked for while the last package was packed is still acknowledged.
   Stopping();
@@ -103,6 +127,7 @@ void ConvertWorkflow::RunConversion() {
   view_.SetControlEnabled(Control::BrowseMapFile, true);
   view_.SetControlEnabled(Control::BrowseFolderToProcess, true);
   view_.SetBusyCursor(false);
+  LogSummary(before);
   mm("");
   mm("========================= Process Completed ! =========================");
   mm("");
@@ -119,6 +144,7 @@ void ConvertWorkflow::RunConversion() {
 }
 
 void ConvertWorkflow::ProcessSingleFile() {
+  const int failuresBefore = failures_;
   if (state_.MapFilePath.empty()) {
     view_.SetSelectionCaption("Irv Map File (zip or rar)  : < No file selected >");
   } else {
@@ -150,6 +176,9 @@ void ConvertWorkflow::ProcessSingleFile() {
   } catch (const std::exception& e) {
     FailPackage(e.what());
   }
+  if (!state_.MapFilePath.empty() && state_.PackageKind != package_kind::kNone &&
+      failures_ > failuresBefore)
+    run_.failedPackages.push_back(state_.PackageFileName);
   view_.SetBusyCursor(false);
 }
 
@@ -160,14 +189,14 @@ void ConvertWorkflow::ProcessZipRarFile() {
   }
   rr("");
   rr("[ " + state_.PackageFileName + " ]");
-  const int placedBefore = converted_;
+  const int placedBefore = placed_;
   setHasfiles();
   if (!state_.HasFlags.HasVKBFile) {
     mm(state_.PackageFileName + "...No VKB file in the archive file");
     mm("Conversion not done");
     mm("");
     // A package that only carried finished VKA files has done its job.
-    if (converted_ == placedBefore) ++failures_;
+    if (placed_ == placedBefore) ++failures_;
     return;
   }
   std::string previous;
@@ -211,7 +240,7 @@ void ConvertWorkflow::ProcessVKAfile() {
 
 void ConvertWorkflow::TakeUnpackedMaps(int exitCode) {
   if (exitCode != 0) {
-    FailPackage("archive.exe could not unpack it (exit code " + std::to_string(exitCode) + ")");
+    FailPackage("archive.exe could not unpack it" + ArchiverFailure(exitCode));
     return;
   }
   std::string scenarios;
@@ -233,7 +262,13 @@ void ConvertWorkflow::TakeUnpackedMaps(int exitCode) {
     return;
   }
   mm("Done!");
-  ++converted_;
+  // The maps land in the program folder, which may be a hidden per-user one: both panes say where.
+  const std::string landed = platform::JoinPath(state_.AppFolder, kScenariosFolder);
+  mm("maps unpacked into " + landed);
+  rr("");
+  rr("[ " + state_.PackageFileName + " ]");
+  rr("   -> " + landed);
+  ++unpacked_;
 }
 
 }  // namespace workflow

@@ -7,12 +7,29 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Prompter.h"
+#include "platform/Strings.h"
+#include "platform/Volume.h"
 
 namespace workflow {
 namespace {
 
 bool Taken(const std::string& path) {
   return platform::FileExists(path) || platform::DirectoryExists(path);
+}
+
+// The last line a program wrote to its standard error, without its own name in front.
+std::string LastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of("\r\n \t");
+  if (end == std::string::npos) return {};
+  const size_t breakBefore = text.find_last_of("\r\n", end);
+  const size_t start = breakBefore == std::string::npos ? 0 : breakBefore + 1;
+  std::string line = text.substr(start, end + 1 - start);
+  const std::string own = std::string(kArchiverName) + ": ";
+  if (line.size() > own.size() && platform::SameText(line.substr(0, own.size()), own))
+    line.erase(0, own.size());
+  constexpr size_t kLongest = 200;
+  if (line.size() > kLongest) line = "..." + line.substr(line.size() - kLongest);
+  return line;
 }
 
 }  // namespace
@@ -57,6 +74,10 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   mm("$tmp$.txt file created ok");
   CreateVKB2VKABatFile();
   mm("$$$.bat file created ok");
+  if (!NameFitsTarget(s.MapName + ".vka")) {
+    ++failures_;
+    return;
+  }
   mm("Creating " + s.MapName + ".vka file. Please wait...");
   const int exitCode = RunCommand(kPackBatchFile, true);
   // Only a run that ended well made the file: one that failed may have left a part of it, which
@@ -65,12 +86,9 @@ void ConvertWorkflow::VerifyProcessVKBfile() {
   if (exitCode == 0 && made) {
     mm(s.MapName + ".vka file created successfully");
     rr("   -> " + s.MapName + ".vka");
-    ++converted_;
+    ++packed_;
   } else {
-    mm(s.MapName + ".vka file create failed" +
-       (exitCode == 0 ? std::string()
-                      : " (archive.exe exit code " + std::to_string(exitCode) + ")") +
-       " !");
+    mm(s.MapName + ".vka file create failed" + ArchiverFailure(exitCode) + " !");
     ++failures_;
   }
   s.VKASourceSubfolder.clear();
@@ -100,9 +118,27 @@ bool ConvertWorkflow::CreateVKA2VKBBatFile() {
   return true;
 }
 
+bool ConvertWorkflow::NameFitsTarget(const std::string& fileName) {
+  // Each conversion of the same map into one folder adds a "---[ n ]" to the name.
+  const size_t limit = platform::MaxNameLength(state_.VKAFolder);
+  if (fileName.size() <= limit) return true;
+  mm(fileName + " : name of " + std::to_string(fileName.size()) + " bytes, longer than the " +
+     std::to_string(limit) + " the target folder takes, not converted !");
+  return false;
+}
+
+std::string ConvertWorkflow::ArchiverFailure(int exitCode) const {
+  const std::string said = LastLine(archiverErrors_);
+  std::string detail = exitCode == 0
+                           ? std::string()
+                           : std::string(kArchiverName) + " exit code " + std::to_string(exitCode);
+  if (!said.empty()) detail += (detail.empty() ? std::string() : ": ") + said;
+  return detail.empty() ? std::string() : " (" + detail + ")";
+}
+
 int ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
-  const std::optional<int> exitCode =
-      platform::RunCommandLine(commandLine, wait, [this] { view_.WhileWaiting(); });
+  const std::optional<int> exitCode = platform::RunCommandLine(
+      commandLine, wait, [this] { view_.WhileWaiting(); }, &archiverErrors_);
   if (exitCode) return *exitCode;
   platform::MessageRequest box;
   box.caption = platform::ApplicationTitle();
@@ -128,6 +164,10 @@ void ConvertWorkflow::MoveVKAfile() {
   std::string destination = s.MapName;
   for (int n = 1; Taken(platform::JoinPath(s.VKAFolder, destination + ".vka")); ++n)
     destination += "---[ " + std::to_string(n) + " ]";
+  if (!NameFitsTarget(destination + ".vka")) {
+    ++failures_;
+    return;
+  }
   const std::string target = platform::JoinPath(s.VKAFolder, destination + ".vka");
   // MoveFile never overwrites, and the name was free: a file there now is the one moved.
   if (platform::MoveFile(source, target) && platform::FileExists(target)) {
@@ -135,7 +175,7 @@ void ConvertWorkflow::MoveVKAfile() {
     mm("------------------ [ " + s.MapName + ".vka ] file success ---------------------------");
     mm("");
     rr("   -> " + s.MapName + ".vka");
-    ++converted_;
+    ++placed_;
   } else {
     mm(s.MapName + ".vka file move to irv maps folder failed !");
     mm("");

@@ -3,9 +3,11 @@
 // widgets, the command-line front end with standard output, the tests with a recording fake.
 //
 // Division of work between the workflow and a view:
-// - Panes: the workflow owns the 500-line rule. Its mm / rr ask PaneLineCount, call ClearPane
-//   when the pane holds more than 500 lines, then AppendLine. A view only stores lines; its own
-//   Clear buttons may empty a pane at any time.
+// - Panes: the workflow owns the 500-line rule. Its mm / rr ask PaneLineCount and, when the pane
+//   holds more than 500 lines, remove its oldest lines (RemoveLine) before AppendLine; the
+//   failure lines of the latest run are kept, so a run's outcome stays readable. A view only
+//   stores lines and shows a warning line in its warning colour; its own Clear buttons may empty
+//   a pane at any time.
 // - Captions are the text as displayed ("Process all zip & rar files > ..." with one "&"); a
 //   widget view escapes whatever its toolkit would interpret.
 // - Message boxes ("Archive.exe - File not found error!", "Unable to run ...") do not go through
@@ -21,6 +23,11 @@ enum class Pane {
   Created,   // Memo2, the created-files list
 };
 
+enum class Tone {
+  Plain,
+  Warning,  // failures (lines ending in " !") and a run's summary when something failed
+};
+
 enum class Control {
   BrowseMapFile,
   BrowseFolderToProcess,
@@ -33,8 +40,10 @@ class View {
   virtual ~View() = default;
 
   virtual int PaneLineCount(Pane pane) const = 0;
-  virtual void ClearPane(Pane pane) = 0;
-  virtual void AppendLine(Pane pane, const std::string& line) = 0;
+  virtual void AppendLine(Pane pane, const std::string& line, Tone tone) = 0;
+  // Line index (from 0) of the pane as appended; RemoveLine moves the lines after it up one.
+  virtual std::string PaneLine(Pane pane, int index) const = 0;
+  virtual void RemoveLine(Pane pane, int index) = 0;
 
   // Label1, the selection label.
   virtual std::string SelectionCaption() const = 0;

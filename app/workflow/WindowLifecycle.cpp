@@ -21,19 +21,6 @@ ConvertWorkflow::ConvertWorkflow(View& view)
 
 ConvertWorkflow::~ConvertWorkflow() = default;
 
-void ConvertWorkflow::AppendToPane(Pane pane, const std::string& line) {
-  if (view_.PaneLineCount(pane) > 500) view_.ClearPane(pane);
-  // Names come from packages: a line feed in one must not make a line of its own.
-  view_.AppendLine(pane, platform::EscapeControlCharacters(line));
-}
-
-void ConvertWorkflow::mm(const std::string& line) {
-  AppendToPane(Pane::Progress, line);
-}
-void ConvertWorkflow::rr(const std::string& line) {
-  AppendToPane(Pane::Created, line);
-}
-
 bool ConvertWorkflow::ReadIni() {
   state_.VKAFolder.clear();
   const auto lines =
@@ -193,7 +180,10 @@ void ConvertWorkflow::SelectSourceFolder(const std::string& folder) {
 }
 
 void ConvertWorkflow::SelectTargetFolder(const std::string& folder) {
-  if (!folder.empty() && platform::DirectoryExists(folder)) {
+  // Refused before it is stored: a stored one would refuse every later run.
+  if (!folder.empty() && LiesInWorkArea(folder)) {
+    mm("error - " + folder + " lies in the work area of the program folder, not taken as target !");
+  } else if (!folder.empty() && platform::DirectoryExists(folder)) {
     state_.VKAFolder = folder;
     view_.SetTargetCaption(state_.VKAFolder);
     WriteIni();

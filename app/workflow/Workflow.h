@@ -47,6 +47,19 @@ inline std::string NoPackageLine(const std::string& path) {
 // game's own tool) that runs through Wine and reads Windows paths in Wine's ANSI code page.
 enum class ArchiverKind { Native, Windows };
 
+// What one Convert run did, for its closing summary line.
+struct RunOutcome {
+  int mapsPacked = 0;    // VKA files made from the maps of packages
+  int vkasPlaced = 0;    // finished VKA files that packages carried, moved to the target
+  int vkasUnpacked = 0;  // VKA files unpacked into the program folder
+  std::vector<std::string> failedPackages;  // file names, in run order
+  std::string refused;                      // why the run as a whole did nothing, if it did not
+};
+
+// "N maps converted, M packages failed: a.zip, b.rar", the list cut short with "and K more"
+// where the line would grow past the width of the progress log.
+std::string SummaryLine(const RunOutcome& outcome);
+
 class ConvertWorkflow {
  public:
   explicit ConvertWorkflow(View& view);
@@ -100,7 +113,7 @@ class ConvertWorkflow {
   bool StopRequested() const { return stopRequested_.load(std::memory_order_relaxed); }
   // Counts since construction: maps (and carried VKA files) placed in the target folder, and
   // packages or maps that failed. The command-line front end turns them into its exit code.
-  int Converted() const { return converted_; }
+  int Converted() const { return packed_ + placed_ + unpacked_; }
   int Failures() const { return failures_; }
 
   // --- panes ---
@@ -128,22 +141,39 @@ class ConvertWorkflow {
   void VerifyProcessVKBfile();
   bool CreateVKB2VKABatFile();
   bool CreateVKA2VKBBatFile();
-  // The exit code of what ran (platform::kNotStarted when it could not be started).
+  // The exit code of what ran (platform::kNotStarted when it could not be started). The end of
+  // what it wrote to its standard error is kept for the failure line.
   int RunCommand(const std::string& commandLine, bool wait);
   void MoveVKAfile();
 
  private:
   struct Components;  // the archive readers and the file search
 
-  void AppendToPane(Pane pane, const std::string& line);
+  void AppendToPane(Pane pane, const std::string& line, Tone tone);
+  // Makes room in a full pane by its oldest lines, keeping the failures of the latest run.
+  void TrimPane(Pane pane);
+  // The closing summary of the run that is ending.
+  void LogSummary(const RunOutcome& before);
+  RunOutcome Counts() const;
+  // Refuses the run, with one line, when the target folder cannot take what it would make.
+  bool TargetUsable();
   std::string WorkFolderPath() const;
   std::string TargetFolder() const;
   bool TargetKnown() const;
   void FailPackage(const std::string& reason);
+  // A component's message as one line of the log.
+  std::string ReasonLine(const std::string& reason) const;
+  // The run as a whole is refused, before any package: one line says why.
+  void Refuse(const std::string& line);
   // The chosen package, source folder or target folder when one lies in the work area.
   std::string OwnedSelection() const;
   // The VKA road's second half: the unpacked Scenarios tree joins the program folder's.
   void TakeUnpackedMaps(int exitCode);
+  // " (archive.exe exit code N: its last message)" for a failure line; empty when the archiver
+  // ended well and said nothing.
+  std::string ArchiverFailure(int exitCode) const;
+  // Whether a file of that name can be made in the target folder; one line says why not.
+  bool NameFitsTarget(const std::string& fileName);
   // Whether a found ".info" or ".scar" name may go into the map; one line says why not.
   bool TakeCompanion(const std::string& name);
   std::string FindFirstEntry(const std::string& mask);
@@ -166,8 +196,13 @@ class ConvertWorkflow {
   ArchiverKind archiver_ = ArchiverKind::Native;
   bool wineFound_ = false;
   std::unique_ptr<platform::WindowsNames> windowsNames_;
-  int converted_ = 0;
+  int packed_ = 0;
+  int placed_ = 0;
+  int unpacked_ = 0;
   int failures_ = 0;
+  RunOutcome run_;
+  std::string archiverErrors_;  // the end of the last archiver run's standard error
+  int runFirstLine_ = 0;        // the latest run's first line in the progress log
 };
 
 }  // namespace workflow

@@ -7,7 +7,13 @@
 #include <QScreen>
 #include <sstream>
 
+#include <sys/stat.h>
+
+#include <QTextBlock>
+#include <functional>
+
 #include "MainWindowFixture.h"
+#include "SampleMaps.h"
 #include "platform/Files.h"
 #include "tga/TargaImageControl.h"
 
@@ -175,6 +181,79 @@ TEST_F(MainWindowTest, AFailedRunStillHandsTheWindowBack) {
   EXPECT_FALSE(platform::DirectoryExists(folder / "$$$"));
   EXPECT_TRUE(InOrder(SplitLines(form->Memo1->Lines()),
                       {"========================= Process Completed ! ========================="}));
+}
+
+// A folder run past the progress log's 500 lines with two broken packages ends with one summary
+// line, from the window and from the command line alike; in the window it is in view, in amber,
+// and the failures' lines are still there.
+TEST_F(MainWindowTest, FolderRunEndsWithItsSummaryInTheWindowAndOnTheCommandLine) {
+  if (!platform::FileExists(folder / "libUnzDll-standin.so")) GTEST_SKIP() << "no unzip stand-in";
+  const std::string input = work / "input";
+  ASSERT_TRUE(platform::CreateDir(input));
+  constexpr int kGood = 20;  // about 36 lines each
+  for (int i = 0; i < kGood; ++i)
+    ziptest::WriteZip(input + "/map" + std::to_string(i) + ".zip",
+                      maptest::DesertFiles("map" + std::to_string(i)));
+  vvtest::WriteFile(input + "/broken-a.rar", "Rar! no rar at all");
+  // A name with a line feed is escaped alike in every line that names it.
+  vvtest::WriteFile(input + "/broken\nb.zip", "PK\x03\x04 no zip at all");
+  const std::string cli = folder / "varevudov-cli";
+  vvtest::WriteFile(cli, vvtest::ReadFile(VV_CLI_PATH));
+  chmod(cli.c_str(), 0755);
+  Start();
+
+  struct Row {
+    const char* frontEnd;
+    std::function<std::vector<std::string>(const std::string& target)> run;
+  };
+  const Row rows[] = {
+      {"window",
+       [&](const std::string& target) {
+         ChooseFolder(form->SelectVKAFolder, target);
+         ChooseFolder(form->BrowseFolderToProcess, input);
+         form->Convert->click();
+         Settle();
+         EXPECT_LE(form->Memo1->LineCount(), 501);
+         return SplitLines(form->Memo1->Lines());
+       }},
+      {"cli",
+       [&](const std::string& target) {
+         EXPECT_EQ(vvtest::RunProgram({cli, "--target", target, input}, work.path(), work / "out"),
+                   1);
+         return SplitLines(vvtest::ReadFile(work / "out"));
+       }},
+  };
+  const std::string counts = std::to_string(kGood) + " maps converted, 2 packages failed: ";
+  for (const Row& row : rows) {
+    const std::string target = work / row.frontEnd;
+    ASSERT_TRUE(platform::CreateDir(target));
+    const std::vector<std::string> log = row.run(target);
+    EXPECT_EQ(vvtest::Tree(target).size(), static_cast<size_t>(kGood));
+    const auto summary = std::find_if(
+        log.begin(), log.end(), [&](const std::string& line) { return line.starts_with(counts); });
+    ASSERT_NE(summary, log.end()) << row.frontEnd;
+    const std::string names = summary->substr(counts.size());
+    EXPECT_TRUE(names == "broken-a.rar, broken\\nb.zip" || names == "broken\\nb.zip, broken-a.rar")
+        << names;
+    EXPECT_TRUE(
+        InOrder(std::vector<std::string>(summary, log.end()),
+                {"", "========================= Process Completed ! ========================="}));
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+      return line.starts_with("error - broken-a.rar : ") && line.ends_with(" !");
+    })) << row.frontEnd;
+    EXPECT_TRUE(InOrder(log, {"error - broken\\nb.zip : \"" + input +
+                              "/broken\\nb.zip\" is not a valid Zip file. !"}))
+        << row.frontEnd;
+  }
+
+  // Where the window left its log: the summary line in view, in amber.
+  const QTextBlock block = form->Memo1->document()->find(QString::fromStdString(counts)).block();
+  ASSERT_TRUE(block.isValid());
+  QPlainTextEdit& memo = *form->Memo1;
+  EXPECT_LE(memo.cursorForPosition(QPoint(0, 0)).blockNumber(), block.blockNumber());
+  EXPECT_GE(memo.cursorForPosition(QPoint(0, memo.viewport()->height() - 1)).blockNumber(),
+            block.blockNumber());
+  EXPECT_EQ(block.begin().fragment().charFormat().foreground().color(), QColor(255, 170, 0));
 }
 
 TEST_F(MainWindowTest, WaitingForTheArchiverKeepsTheWindowPainted) {

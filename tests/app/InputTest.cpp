@@ -25,7 +25,8 @@ using guitest::Settle;
 TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   Start();
   const std::string zip = work / "Desert.ZIP", text = work / "notes.txt";
-  vvtest::WriteFile(zip, "PK");
+  const std::string rar = work / "Hill.RAR", vka = work / "hill (4p).vka";
+  for (const std::string& package : {zip, rar, vka}) vvtest::WriteFile(package, "PK");
   vvtest::WriteFile(text, "hello");
   auto urls = [](std::initializer_list<std::string> paths) {
     auto* data = new QMimeData;
@@ -44,6 +45,8 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   plain->setText("just text");
   Case cases[] = {
       {"package", urls({zip}), 1, "< "},
+      {"rar package", urls({rar}), 1, "< "},
+      {"vka archive", urls({vka}), 1, "< "},
       {"folder", urls({work.path() + "/"}), 2, "< "},
       {"two files", urls({zip, text}), -1, "dropped 2 items"},
       {"text file", urls({text}), -1, "error - "},

@@ -120,6 +120,12 @@ TEST_F(RunControlTest, StopQuestionFromCloseExitAndEscape) {
        [](TForm1& f) { QTest::mouseClick(f.Button1, Qt::LeftButton); }, true, true},
       {"escape, yes", platform::IDYES, [](TForm1& f) { QTest::keyClick(f.Memo1, Qt::Key_Escape); },
        true, false},
+      {"exit, yes, then escape", platform::IDYES,
+       [](TForm1& f) {
+         QTest::mouseClick(f.Button1, Qt::LeftButton);
+         QTest::keyClick(f.Memo1, Qt::Key_Escape);  // asks nothing and keeps the quit
+       },
+       true, true},
       // A logout or a closed terminal: no question, the answer is Yes.
       {"SIGTERM", 0, [](TForm1&) { raise(SIGTERM); }, true, true},
       {"SIGHUP", 0, [](TForm1&) { raise(SIGHUP); }, true, true},

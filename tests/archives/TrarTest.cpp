@@ -372,6 +372,10 @@ TEST(TRARDates, DosStampsConvertWithoutTimeZone) {
   EXPECT_NEAR(DosDateTimeToDateTime(dos), 45373.0 + (14 * 3600 + 30 * 60 + 10) / 86400.0, 1e-9);
   EXPECT_EQ(DosDateTimeToDateTime(0), 0);
   EXPECT_EQ(DosDateTimeToDateTime((44u << 9 | 2u << 5 | 30u) << 16), 0);  // 30 February
+  // 29 February only in leap years: 2000 and 2024, not 2023 or 2100.
+  for (const auto& [year, leap] :
+       {std::pair{2000u, true}, {2024u, true}, {2023u, false}, {2100u, false}})
+    EXPECT_EQ(DosDateTimeToDateTime(((year - 1980) << 9 | 2u << 5 | 29u) << 16) != 0, leap) << year;
 }
 
 }  // namespace

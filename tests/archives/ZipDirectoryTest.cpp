@@ -71,7 +71,7 @@ TEST_F(ZipDirectory, ReadsEntriesFoundAtTheEnd) {
   EXPECT_FALSE(zip.OemNames());
 }
 
-TEST_F(ZipDirectory, FindsTheEndRecordBehindACommentUpTo65535BytesBack) {
+TEST_F(ZipDirectory, FindsTheEndRecordBehindACommentOfUpTo65535Bytes) {
   ZipLayout layout;
   layout.comment = std::string(1000, 'c');
   vvtest::WriteFile(dir / "comment.zip", BuildZip(TwoEntries(), layout));
@@ -79,16 +79,17 @@ TEST_F(ZipDirectory, FindsTheEndRecordBehindACommentUpTo65535BytesBack) {
   EXPECT_EQ(zip.EndOfCentralDir().ZipComment, layout.comment);
   EXPECT_EQ(zip.Directory().size(), 2u);
 
-  // The record starting exactly 65535 bytes before the end is the farthest one found.
-  layout.comment = std::string(65535 - 22, 'x');
-  const std::string farthest = BuildZip(TwoEntries(), layout);
-  vvtest::WriteFile(dir / "far.zip", farthest);
-  zip.SetZipFileName(dir / "far.zip");
-  EXPECT_EQ(zip.EndOfCentralDir().Position, static_cast<int32_t>(farthest.size() - 65535));
-  EXPECT_EQ(zip.Directory().size(), 2u);
-
-  layout.comment = std::string(65536 - 22, 'x');
-  vvtest::WriteFile(dir / "toofar.zip", BuildZip(TwoEntries(), layout));
+  // The record is found behind the longest comment there can be, and no farther back.
+  std::string farthest;
+  for (const size_t length : {65535 - 22, 65530, 65535}) {
+    layout.comment = std::string(length, 'x');
+    farthest = BuildZip(TwoEntries(), layout);
+    vvtest::WriteFile(dir / "far.zip", farthest);
+    zip.SetZipFileName(dir / "far.zip");
+    EXPECT_EQ(zip.EndOfCentralDir().Position, static_cast<int32_t>(farthest.size() - 22 - length));
+    EXPECT_EQ(zip.Directory().size(), 2u) << length;
+  }
+  vvtest::WriteFile(dir / "toofar.zip", farthest + "x");
   EXPECT_EQ(ZipErrorOf(zip, dir / "toofar.zip"),
             "\"" + (dir / "toofar.zip") + "\"\nis not a valid Zip file.");
   EXPECT_TRUE(zip.Directory().empty());

@@ -181,6 +181,29 @@ TEST_F(ZipExtract, AsksForThePasswordOfAnEncryptedEntry) {
   EXPECT_EQ(prompter.inputs.size(), 2u);
 }
 
+// The library counts the attempts itself: a caller that answers wrongly and never lowers the
+// counter is asked three times, not forever (cancelled here after ten).
+TEST_F(ZipExtract, LibraryAsksForAPasswordThreeTimesWhateverTheCallerCounts) {
+  ZipEntry secret = Entry("secret.vkb", "classified");
+  secret.password = "pw";
+  const std::string archive = Archive({secret}), folder = work + "/";
+  ASSERT_TRUE(ZipDlls::LoadUnzipLibrary(""));
+  static int asked;
+  asked = 0;
+  UnzipParams p{};
+  p.version = kUnzipParamsVersion;
+  p.callback = [](UnzipCallbackInfo* info) -> int32_t {
+    if (info->action != kUnzActionPassword) return 0;
+    info->answerFlag = 1;
+    std::strcpy(info->text, "wrong");
+    return ++asked < 10 ? 0 : -1;
+  };
+  p.archiveName = archive.c_str();
+  p.extractFolder = folder.c_str();
+  EXPECT_EQ(ZipDlls::UnzDllExec(&p), 0);
+  EXPECT_EQ(asked, 3);
+}
+
 TEST_F(ZipExtract, NoPasswordSkipsTheFileOrCancels) {
   ZipEntry secret = Entry("secret.vkb", "classified");
   secret.password = "pw";

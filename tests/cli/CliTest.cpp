@@ -89,6 +89,8 @@ TEST_F(CliTest, ConvertsNonAsciiNamesUnderTheCLocale) {
 }
 
 TEST_F(CliTest, ExitCodes) {
+  EXPECT_EQ(Cli({"--help"}), 0);
+  EXPECT_TRUE(output.starts_with("usage: varevudov-cli")) << "asked for: on standard output";
   EXPECT_EQ(Cli({}), 2);
   EXPECT_EQ(Cli({"--bogus", "x.zip"}), 2);
   EXPECT_EQ(Cli({"--target"}), 2);
@@ -106,6 +108,7 @@ TEST_F(CliTest, ExitCodes) {
   platform::CreateDir(prog + "/$$$");
   EXPECT_EQ(Cli({"--target", prog + "/$$$", input + "/desert.zip"}), 2) << "work area as target";
   EXPECT_TRUE(platform::DirectoryExists(prog + "/$$$"));
+  EXPECT_EQ(vvtest::ReadFile(prog + "/rararudazudada.ini"), maps + "\r\n") << "refused, not stored";
 
   platform::DeleteFile(prog + "/archive.exe");
   EXPECT_EQ(Cli({"--target", maps, input + "/desert.zip"}), 2);
@@ -157,6 +160,10 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
          at = output.find("conversion stopped by the user !\n", at + 1))
       ++stops;
     EXPECT_EQ(stops, 1u) << output;
+    // A stopped folder run starts no further package.
+    EXPECT_EQ(output.find("Processing file :", output.find("conversion stopped by the user !")),
+              std::string::npos)
+        << output;
     EXPECT_TRUE(Printed("========================= Process Completed ! ========================="))
         << output;
     // No work area left, and every archive in the target is one the log reports as made.

@@ -26,6 +26,14 @@ case $mode in
   *) fail "unknown mode $mode" ;;
 esac
 bin=$root/usr/bin pkg=$root/usr/lib/varevudov
+if [ "$mode" = --build ]; then
+  # The manual page names the folders of the prefix it was installed into.
+  DESTDIR=$scratch/local "$cmake" --install "$source" --prefix /usr/local >/dev/null
+  zcat "$scratch/local/usr/local/share/man/man1/varevudov-cli.1.gz" |
+    grep -qx '\.BR /usr/local/lib/varevudov/samples \.' ||
+    fail "the manual page does not name /usr/local/lib/varevudov/samples"
+  rm -rf "$scratch/local"
+fi
 for f in "$bin/varevudov" "$bin/varevudov-cli" "$pkg/archive.exe" "$pkg/libunrar-standin.so" \
   "$pkg/libUnzDll-standin.so"; do
   [ -f "$f" ] || fail "not installed: ${f#"$root"}"

@@ -187,6 +187,65 @@ TEST(Files, CreateRemoveAndDeleteWorkOneThingAtATime) {
   EXPECT_EQ(platform::FileAgeDos(dir / "none"), -1);
 }
 
+// Files move in, replacing namesakes; folders join, an existing one in another case too; a link
+// or a file meeting a folder is refused and stays where it is.
+TEST(Files, MergeTreeMovesFilesAndJoinsFolders) {
+  using Plant = void (*)(const std::string& from, const std::string& to);
+  const struct {
+    const char* name;
+    Plant plant;
+    bool merged;
+    std::vector<std::string> result;  // the destination's files afterwards
+  } cases[] = {
+      {"file", [](auto& from, auto&) { WriteFile(from + "/a.vkb", "new"); }, true, {"a.vkb"}},
+      {"folder joined",
+       [](auto& from, auto& to) {
+         platform::CreateDir(from + "/MP");
+         WriteFile(from + "/MP/a.vkb", "new");
+         platform::CreateDir(to + "/MP");
+         WriteFile(to + "/MP/a.vkb", "old");
+         WriteFile(to + "/MP/kept.txt", "kept");
+       },
+       true,
+       {"MP/a.vkb", "MP/kept.txt"}},
+      {"folder in another case",
+       [](auto& from, auto& to) {
+         platform::CreateDir(from + "/MP");
+         WriteFile(from + "/MP/a.vkb", "new");
+         platform::CreateDir(to + "/mp");
+       },
+       true,
+       {"mp/a.vkb"}},
+      {"link",
+       [](auto& from, auto&) { symlink((from + "/../victim").c_str(), (from + "/a.vkb").c_str()); },
+       false,
+       {}},
+      {"folder in the way",
+       [](auto& from, auto& to) {
+         WriteFile(from + "/a.vkb", "new");
+         platform::CreateDir(to + "/a.vkb");
+         WriteFile(to + "/a.vkb/x", "kept");
+       },
+       false,
+       {"a.vkb/x"}},
+  };
+  for (const auto& c : cases) {
+    vvtest::TempDir dir;
+    const std::string from = dir / "from", to = dir / "to";
+    platform::CreateDir(from);
+    platform::CreateDir(to);
+    WriteFile(dir / "victim", "victim");
+    c.plant(from, to);
+    EXPECT_EQ(platform::MergeTree(from, to), c.merged) << c.name;
+    EXPECT_EQ(vvtest::Tree(to), c.result) << c.name;
+    EXPECT_EQ(vvtest::Tree(from).empty(), c.merged) << c.name;
+    if (c.merged) {
+      EXPECT_EQ(ReadFile(to + "/" + c.result[0]), "new") << c.name;
+    }
+    EXPECT_EQ(ReadFile(dir / "victim"), "victim") << c.name;
+  }
+}
+
 TEST(Files, DosExecutableTestReadsTheHeader) {
   vvtest::TempDir dir;
   WriteFile(dir / "Archive.exe", std::string("MZ\x90\0", 4));

@@ -54,12 +54,17 @@ TEST(ResolvePath, ListingCacheStaysTrueToTheFolder) {
   EXPECT_EQ(platform::ResolvePath(dir / "WORK/old.TXT"), dir / "Work/Old.txt");
   vvtest::WriteFile(dir / "Work/New.txt", "");
   cache.Created(dir / "Work/New.txt");
+  cache.Created(dir / "Work/New.txt");  // reported twice, still one name
   EXPECT_EQ(platform::ResolvePath(dir / "work/NEW.txt"), dir / "Work/New.txt");
   ASSERT_EQ(std::remove((dir / "Work/Old.txt").c_str()), 0);
   EXPECT_EQ(platform::ResolvePath(dir / "Work/old.txt"), dir / "Work/old.txt");
-  // Outside its root every lookup reads the folder itself.
+  // Outside its root every lookup reads the folder itself, a sibling named alike too.
   vvtest::WriteFile(dir / "Beside.txt", "");
   EXPECT_EQ(platform::ResolvePath(dir / "BESIDE.TXT"), dir / "Beside.txt");
+  ASSERT_TRUE(platform::CreateDir(dir / "Work2"));
+  EXPECT_EQ(platform::ResolvePath(dir / "WORK2/a.txt"), dir / "Work2/a.txt");
+  vvtest::WriteFile(dir / "Work2/A.txt", "");
+  EXPECT_EQ(platform::ResolvePath(dir / "WORK2/a.txt"), dir / "Work2/A.txt");
 }
 
 TEST(ProgramFolder, IsTheExecutablesFolderUnlessATestMovesIt) {
@@ -84,6 +89,7 @@ TEST(EscapeControlCharacters, KeepsOneLineOneLine) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain name (4p).vka", "plain name (4p).vka"},
       {"a\nb\r\tc\x1b[2J", "a\\nb\\r\\tc\\x1b[2J"},
+      {"rub\x7fout", "rub\\x7fout"},
       {"x\xc2\x85y\xe2\x80\xa8z\xe2\x80\xa9", "x\\u0085y\\u2028z\\u2029"},
       {"W\xc3\xbcste C:\\maps", "W\xc3\xbcste C:\\maps"},
   };

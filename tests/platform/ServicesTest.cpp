@@ -26,6 +26,18 @@ TEST(TextFile, WritesCrLfLinesByteExactAndTruncates) {
   EXPECT_THROW(platform::WriteTextLines(dir / "missing/x.txt", {"a"}), EInOutError);
 }
 
+TEST(TextFile, NewFileNeverReplacesAFileOrGoesThroughALink) {
+  vvtest::TempDir dir;
+  vvtest::WriteFile(dir / "$$$.bat", "user's");
+  ASSERT_EQ(symlink((dir / "victim").c_str(), (dir / "$tmp$.txt").c_str()), 0);
+  for (const char* name : {"$$$.bat", "$tmp$.txt"})
+    EXPECT_THROW(platform::WriteNewTextFile(dir / name, {"@echo off"}), EInOutError) << name;
+  EXPECT_EQ(vvtest::ReadFile(dir / "$$$.bat"), "user's");
+  EXPECT_FALSE(platform::FileExists(dir / "victim"));
+  platform::WriteNewTextFile(dir / "new.bat", {"@echo off"});
+  EXPECT_EQ(vvtest::ReadFile(dir / "new.bat"), "@echo off\r\n");
+}
+
 TEST(TextFile, ReadsAnyLineEnd) {
   vvtest::TempDir dir;
   vvtest::WriteFile(dir / "t.ini", "C:\\maps\r\nunix\nmac\r\r\nlast");

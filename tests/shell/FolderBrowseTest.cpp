@@ -236,6 +236,9 @@ TEST_F(QtFolderDialogTest, ChoiceOutsideTheRootIsRefusedAndEditBoxFollowsItsFlag
 
   picker.selectFile(QString::fromStdString(dir.path()));
   EXPECT_EQ(picker.ChosenFolder(), "");
+  ASSERT_TRUE(platform::CreateDir(dir / "Maps2"));  // a sibling that merely begins alike
+  picker.selectFile(QString::fromStdString(dir / "Maps2"));
+  EXPECT_EQ(picker.ChosenFolder(), "");
   picker.selectFile(QString::fromStdString(dir / "Maps/Desert"));
   EXPECT_EQ(picker.ChosenFolder(), dir / "Maps/Desert");
 }

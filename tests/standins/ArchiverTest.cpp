@@ -1,7 +1,9 @@
 // archive.exe on its own: both command lines, the container checks and the unpack safety.
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -207,8 +209,34 @@ TEST_F(ArchiverTest, DamagedArchivesAreRefused) {
   vvtest::WriteFile(tmp / "good.vka", Container("f", "data", Crc("data")));
   EXPECT_EQ(Unpack(tmp / "good.vka", tmp / "out"), 0);
   EXPECT_EQ(vvtest::ReadFile(tmp / "out/f"), "data");
-  EXPECT_EQ(RunProgram({Exe(), "-x"}, prog), 2);
-  EXPECT_EQ(RunProgram({Exe(), "-a", "only"}, prog), 2);
+  for (const std::vector<std::string>& usage :
+       {std::vector<std::string>{"-x"}, {"-a", "only"}, {"-a"}, {"-c", "s", "-a", "o", "-r"}}) {
+    std::vector<std::string> argv = {Exe()};
+    argv.insert(argv.end(), usage.begin(), usage.end());
+    EXPECT_EQ(RunProgram(argv, prog), 2) << usage.back();
+  }
+
+  // A payload that inflates past its declared size is cut off at once: with the file size
+  // limit below what it would inflate to, writing on would end the process.
+  const std::string plain(8 << 20, '\0');
+  std::string packed(compressBound(plain.size()), '\0');
+  uLongf packedSize = packed.size();
+  ASSERT_EQ(compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                     reinterpret_cast<const Bytef*>(plain.data()), plain.size()),
+            Z_OK);
+  packed.resize(packedSize);
+  std::string bomb = Container("bomb", packed, Crc(plain));
+  bomb[bomb.size() - 30] = 1;                                                 // deflated
+  bomb.replace(bomb.size() - 12, 8, std::string("\xe8\x03\0\0\0\0\0\0", 8));  // 1000 bytes
+  vvtest::WriteFile(tmp / "bomb.vka", bomb);
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = 1 << 20;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  EXPECT_EQ(Unpack(tmp / "bomb.vka", tmp / "out"), 1);
+  setrlimit(RLIMIT_FSIZE, &previous);
+  EXPECT_FALSE(platform::FileExists(tmp / "out/bomb"));
 }
 
 }  // namespace

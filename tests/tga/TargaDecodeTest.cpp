@@ -237,6 +237,9 @@ TEST(TargaDecode, NoImageDataAndUnknownTypesTakeTheHeaderSize) {
   EXPECT_EQ(targa.TargaType(), ttNoImageData);
   EXPECT_EQ(targa.Bitmap().size(), QSize(5, 3));
   EXPECT_EQ(Rgb(targa.Bitmap(), 0, 0), 0u);
+  // No pixels, so nothing after the header need back its size.
+  Decode(targa, TrueColour(1000, 1000, 24, "", 0).Bytes());
+  EXPECT_EQ(targa.Bitmap().size(), QSize(1000, 1000));
 
   targa.SetTargaType(ttRLETrueColorImage);
   targa.SetColorDepth(cd16bit);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "RarWriter.h"
 #include "WorkflowFixture.h"
@@ -80,7 +81,8 @@ TEST_F(ConvertTest, ZipPackageBecomesOneVkaWithEveryFile) {
       expected.end(),
       {"files move to folder ok", "$tmp$.txt file created ok", "$$$.bat file created ok",
        "Creating desert (4p).vka file. Please wait...", "desert (4p).vka file created successfully",
-       "", "========================= Process Completed ! =========================", ""});
+       "1 map converted, 0 packages failed", "",
+       "========================= Process Completed ! =========================", ""});
   EXPECT_EQ(view.progress, expected);
   EXPECT_EQ(view.created, (std::vector<std::string>{"", "[ desert.zip ]", "   -> desert (4p).vka",
                                                     "", std::string(39, '-'), ""}));
@@ -139,6 +141,17 @@ TEST_F(ConvertTest, ExistingArchiveOfTheFinalNameIsKept) {
   EXPECT_EQ(Unpacked(maps + "/desert---[ 1 ] (4p).vka").size(), 9u);
 }
 
+TEST_F(ConvertTest, ZipBehindTheLongestCommentConverts) {
+  ziptest::ZipLayout layout;
+  layout.comment = std::string(65535, 'c');
+  vvtest::WriteFile(input + "/hill.zip",
+                    ziptest::BuildZip({ziptest::FileEntry("hill.vkb", "v")}, layout));
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/hill.zip");
+  wf.RunConversion();
+  EXPECT_EQ(Tree(maps), std::vector<std::string>{"hill.vka"});
+}
+
 TEST_F(ConvertTest, ThreeVkbFilesGiveThreeArchivesAndNoInfoNoSuffix) {
   const std::string pkg = input + "/pack.zip";
   WriteZip(pkg, {{"alpha.vkb", "a"}, {"beta.vkb", "b"}, {"gamma.vkb", "c"}, {"beta_mm.tga", "m"}});
@@ -163,6 +176,7 @@ TEST_F(ConvertTest, InfoFileIsStagedAndItsPlayerCountNamesTheArchive) {
       {"Version = 2\r\nMaxPlayers = 8,\r\nHeaderInfo\r\n{\r\n  Name = \"m\",\r\n}\r\n", "m.vka",
        ""},
       {"HeaderInfo\r\n{\r\n  MaxPlayers = 255,\r\n}\r\n", "m (255p).vka", ""},
+      {"HeaderInfo\r\n{\r\n  MaxPlayers = 1,\r\n}\r\n", "m (1p).vka", ""},
       {"HeaderInfo\r\n{\r\n  MaxPlayers = 256,\r\n}\r\n", "m.vka",
        "m.info : MaxPlayers value '256' is no player count from 1 to 255, the archive gets no "
        "player suffix"},
@@ -239,6 +253,7 @@ TEST_F(ConvertTest, PackageCarryingTwoVkaFilesAndNoVkb) {
   EXPECT_TRUE(Logged("carried.zip...No VKB file in the archive file"));
   EXPECT_TRUE(Logged("Conversion not done"));
   EXPECT_EQ(wf.Failures(), 0) << "both carried archives were placed";
+  EXPECT_TRUE(Logged("0 maps converted, 2 carried vkas placed, 0 packages failed"));
   ExpectWorkAreaGone();
 }
 
@@ -279,6 +294,7 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
   }
   ASSERT_TRUE(platform::MoveFile(maps + "/desert (4p).vka", input + "/my desert.vka"));
   view.progress.clear();
+  view.created.clear();
   ConvertWorkflow wf(view);
   Choose(wf, input + "/my desert.vka");
   wf.RunConversion();
@@ -286,6 +302,12 @@ TEST_F(ConvertTest, VkaPackageIsUnpackedIntoScenarios) {
             (std::vector<std::string>{"Create $$$1.bat file ok",
                                       "Executing archive to convert vka file...", "Done!"}));
   EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/desert/Loading/desert.tga"), "loading image");
+  // The maps went to the program folder, which may be a hidden one: both panes name it.
+  EXPECT_TRUE(Logged("maps unpacked into " + prog + "/Scenarios"));
+  EXPECT_EQ(view.created,
+            (std::vector<std::string>{"", "[ my desert.vka ]", "   -> " + prog + "/Scenarios", "",
+                                      std::string(39, '-'), ""}));
+  EXPECT_TRUE(Logged("0 maps converted, 1 vka unpacked, 0 packages failed"));
   ExpectWorkAreaGone();
   EXPECT_TRUE(platform::DirectoryExists(prog + "/Scenarios")) << "no cleanup removes it";
 }
@@ -330,34 +352,108 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   again.RunConversion();
   EXPECT_FALSE(Logged("Done!"));
   EXPECT_EQ(again.Failures(), 1);
+
+  // Unpacked in part before archive.exe failed: nothing of it is taken.
+  platform::DeleteFile(prog + "/archive.exe");
+  vvtest::WriteFile(prog + "/archive.exe",
+                    "#!/bin/sh\nmkdir -p \"$4/Scenarios/MP/half\" && echo x > "
+                    "\"$4/Scenarios/MP/half/half.vkb\"\nexit 1\n");
+  chmod((prog + "/archive.exe").c_str(), 0755);
+  ConvertWorkflow partial(view);
+  Choose(partial, input + "/hill.vka");
+  partial.RunConversion();
+  EXPECT_TRUE(Logged("error - hill.vka : archive.exe could not unpack it (exit code 1) !"));
+  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios/MP/half"));
+  ExpectWorkAreaGone();
 }
 
-TEST_F(ConvertTest, ReadOnlyTargetGivesNoSuccessLine) {
-  // Root writes through permission bits, so then a read-only file system stands in.
-  std::string target = maps;
-  if (geteuid() == 0)
-    target = "/proc";
-  else
-    chmod(maps.c_str(), 0555);
+TEST_F(ConvertTest, OurFolderNamesAreOursInAnySpelling) {
+  // A package under a work-area name in any case is refused and kept, never cleaned away.
+  for (const std::string folder : {"$map$", "$MAP$", "$$$", "$Tmp$.txt"}) {
+    const std::string pkg = prog + "/" + folder + "/desert.zip";
+    ASSERT_TRUE(platform::CreateDir(prog + "/" + folder));
+    WriteZip(pkg, DesertFiles());
+    ConvertWorkflow wf(view);
+    Choose(wf, pkg);
+    wf.RunConversion();
+    EXPECT_TRUE(Logged("error - " + pkg +
+                       " lies in the work area of the program folder, nothing converted !"))
+        << folder;
+    EXPECT_TRUE(platform::FileExists(pkg)) << folder;
+    platform::DeleteTree(prog + "/" + folder);
+  }
+  // The maps folder of a VKA in any case joins the program's Scenarios folder.
+  for (const std::string scenarios : {"Scenarios", "scenarios", "SCENARIOS"}) {
+    vvtest::WriteFile(input + "/hill.vka",
+                      Container(scenarios + "/MP/hill/hill.vkb", scenarios, Crc(scenarios)));
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    Choose(wf, input + "/hill.vka");
+    wf.RunConversion();
+    EXPECT_TRUE(Logged("Done!")) << scenarios;
+    EXPECT_EQ(vvtest::ReadFile(prog + "/Scenarios/MP/hill/hill.vkb"), scenarios);
+  }
+}
+
+TEST_F(ConvertTest, TargetThatCannotTakeTheMapsIsRefusedBeforeAnyExtraction) {
   WriteZip(input + "/desert.zip", DesertFiles());
-  ConvertWorkflow wf(view);
-  wf.FormActivate();
-  view.target = target;
-  wf.SelectPackageFile(input + "/desert.zip");
-  wf.RunConversion();
-  chmod(maps.c_str(), 0755);
-  EXPECT_FALSE(Logged("desert (4p).vka file created successfully"));
-  EXPECT_TRUE(Logged("desert (4p).vka file create failed (archive.exe exit code 1) !"));
-  EXPECT_EQ(wf.Failures(), 1);
+  const std::string size = std::to_string(platform::FileSize(input + "/desert.zip"));
+  vvtest::WriteFile(tmp / "a-file", "x");
+  platform::SimulatedVolume readOnly, full;
+  readOnly.writable = false;
+  full.free.bytes = 100;
+  struct Row {
+    std::string target;
+    std::optional<platform::SimulatedVolume> volume;
+    bool folderRun;
+    std::string why;
+  };
+  const Row rows[] = {
+      {tmp / "unplugged", {}, false, "does not exist (is its drive attached?)"},
+      {tmp / "a-file", {}, true, "is a file, not a folder"},
+      // Nothing can be made there, not even by root.
+      {"/proc", {}, false, "is read-only"},
+      {maps, readOnly, true, "is read-only"},
+      {maps, full, false, "is full (100 bytes free, the package needs about " + size + ")"},
+      {maps, full, true, "is full (100 bytes free, the package needs about " + size + ")"},
+  };
+  for (const Row& row : rows) {
+    if (row.volume) platform::SimulateVolume(maps, *row.volume);
+    view.progress.clear();
+    ConvertWorkflow wf(view);
+    wf.FormActivate();
+    view.target = row.target;
+    if (row.folderRun)
+      wf.SelectSourceFolder(input);
+    else
+      wf.SelectPackageFile(input + "/desert.zip");
+    view.progress.clear();
+    wf.RunConversion();
+    platform::ClearSimulatedVolumes();
+    EXPECT_EQ(view.progress.at(0),
+              "error - target folder " + row.target + " " + row.why + ", nothing converted !");
+    EXPECT_EQ(view.progress.at(1), "0 maps converted, run refused");
+    EXPECT_EQ(view.warnings, (std::vector<std::string>{view.progress[0], view.progress[1]}));
+    EXPECT_EQ(wf.Failures(), 1);
+    EXPECT_TRUE(Tree(maps).empty());
+    view.warnings.clear();
+  }
   ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
-  // Writes nothing and ends well; writes half a file and ends badly. The half file stays.
+  // Writes nothing and ends well; writes half a file and ends badly (the half file stays); says
+  // why on its standard error, whose last line joins the failure line.
   const std::pair<std::string, std::string> cases[] = {
       {"exit 0", "desert (4p).vka file create failed !"},
       {"echo half > \"$4\"; exit 1",
        "desert (4p).vka file create failed (archive.exe exit code 1) !"},
+      {"yes noise | head -c 100000 >&2; echo >&2; printf 'archive.exe: cannot create %s: No "
+       "space\\n\\n' "
+       "\"$4\" >&2; exit 1",
+       "desert (4p).vka file create failed (archive.exe exit code 1: cannot create " + maps +
+           "/desert (4p).vka: No space) !"},
+      {"echo 'disk\tfull' >&2", "desert (4p).vka file create failed (disk\\tfull) !"},
   };
   for (const auto& [script, line] : cases) {
     platform::DeleteFile(prog + "/archive.exe");
@@ -373,6 +469,22 @@ TEST_F(ConvertTest, ArchiverThatFailsGivesNoSuccessLine) {
     EXPECT_TRUE(view.created.size() == 5u) << "only the package line and the closing lines";
     platform::DeleteFile(maps + "/desert (4p).vka");
   }
+}
+
+TEST_F(ConvertTest, ArchiveNameLongerThanTheFileSystemTakesIsNeverAskedFor) {
+  // Each conversion into the same folder grows the name by "---[ n ]": 240 + 8 + 9 > 255.
+  const std::string map(240, 'm');
+  WriteZip(input + "/long.zip", DesertFiles(map));
+  vvtest::WriteFile(maps + "/" + map + " (4p).vka", "earlier conversion");
+  ConvertWorkflow wf(view);
+  Choose(wf, input + "/long.zip");
+  wf.RunConversion();
+  EXPECT_TRUE(Logged(map + "---[ 1 ] (4p).vka : name of 257 bytes, longer than the 255 the " +
+                     "target folder takes, not converted !"));
+  EXPECT_FALSE(Logged("Creating " + map + "---[ 1 ] (4p).vka file. Please wait..."));
+  EXPECT_TRUE(Logged("0 maps converted, 1 package failed: long.zip"));
+  EXPECT_EQ(Tree(maps).size(), 1u);
+  ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, ForbiddenCharactersInMapNameAreNeverPacked) {
@@ -473,22 +585,33 @@ TEST_F(ConvertTest, MinimapThatCannotBeShownNeverFailsTheMap) {
 }
 
 TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
-  platform::SimulatedVolume nearlyFull;
-  nearlyFull.driveType = platform::DRIVE_FIXED;
-  nearlyFull.free = {1000, -1};
-  platform::SimulateVolume(prog, nearlyFull);
   WriteZip(input + "/desert.zip", DesertFiles());
-  ConvertWorkflow wf(view);
-  Choose(wf, input + "/desert.zip");
-  wf.RunConversion();
-  platform::ClearSimulatedVolumes();
-  EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [](const std::string& l) {
-    return l.find("error - desert.zip : it unpacks to ") == 0 &&
-           l.find("more than the drive of the work area") != std::string::npos;
-  }));
-  EXPECT_FALSE(Logged("No VKB file"));
-  EXPECT_TRUE(Tree(maps).empty());
-  ExpectWorkAreaGone();
+  std::vector<rartest::Item> items;
+  for (const auto& [name, data] : DesertFiles()) items.push_back({name, data});
+  rartest::SaveVolumes(rartest::WriteRar4(items), input, "desert");
+  const bool rar = platform::FileExists(prog + "/libunrar-standin.so");
+  // Too few free bytes, or too few free files, for the nine files.
+  for (const std::string package : {"desert.zip", "desert.rar"})
+    for (const platform::FreeSpace free : {platform::FreeSpace{1000, -1}, {-1, 3}}) {
+      if (package == "desert.rar" && !rar) continue;
+      SCOPED_TRACE(package + " " + std::to_string(free.bytes) + " " + std::to_string(free.entries));
+      platform::SimulatedVolume nearlyFull;
+      nearlyFull.driveType = platform::DRIVE_FIXED;
+      nearlyFull.free = free;
+      platform::SimulateVolume(prog, nearlyFull);
+      view.progress.clear();
+      ConvertWorkflow wf(view);
+      Choose(wf, input + "/" + package);
+      wf.RunConversion();
+      platform::ClearSimulatedVolumes();
+      EXPECT_TRUE(std::any_of(view.progress.begin(), view.progress.end(), [&](auto& l) {
+        return l.find("error - " + package + " : it unpacks to ") == 0 &&
+               l.find("more than the drive of the work area") != std::string::npos;
+      }));
+      EXPECT_FALSE(Logged("No VKB file"));
+      EXPECT_TRUE(Tree(maps).empty());
+      ExpectWorkAreaGone();
+    }
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {

@@ -221,11 +221,12 @@ TEST_F(StepsTest, CarriedVkaFilesMoveWithCollisionSuffix) {
   ConvertWorkflow wf(view);
   view.target = maps;
   vvtest::WriteFile(maps + "/mappack.vka", "already there");
-  Put({{"mappack.vka", "carried 1"}, {"other.vka", "carried 2"}});
+  Put({{"mappack.vka", "carried 1"}, {"other.vka", "carried 2"}, {"v1.2 hill.vka", "carried 3"}});
   wf.setHasfiles();
   EXPECT_EQ(vvtest::ReadFile(maps + "/mappack.vka"), "already there");
   EXPECT_EQ(vvtest::ReadFile(maps + "/mappack---[ 1 ].vka"), "carried 1");
   EXPECT_EQ(vvtest::ReadFile(maps + "/other.vka"), "carried 2");
+  EXPECT_EQ(vvtest::ReadFile(maps + "/v1.2 hill.vka"), "carried 3");
   EXPECT_FALSE(wf.State().HasFlags.HasVKBFile);
   const auto at = std::find(view.progress.begin(), view.progress.end(), "File : mappack.vka found");
   ASSERT_NE(at, view.progress.end());
@@ -236,8 +237,9 @@ TEST_F(StepsTest, CarriedVkaFilesMoveWithCollisionSuffix) {
           "  To   : " + maps, "mappack.vka file move to irv maps folder ok",
           "------------------ [ mappack.vka ] file success ---------------------------", "",
           "File : other.vka found"}));
-  EXPECT_EQ(view.created, (std::vector<std::string>{"   -> mappack.vka", "   -> other.vka"}));
-  EXPECT_EQ(wf.Converted(), 2);
+  EXPECT_EQ(view.created, (std::vector<std::string>{"   -> mappack.vka", "   -> other.vka",
+                                                    "   -> v1.2 hill.vka"}));
+  EXPECT_EQ(wf.Converted(), 3);
 }
 
 TEST_F(StepsTest, CarriedVkaWithoutTargetStaysAndIsReported) {

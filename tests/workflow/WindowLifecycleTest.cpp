@@ -9,15 +9,35 @@ using workflow::Control;
 using workflow::ConvertWorkflow;
 using workflow::Pane;
 
-TEST_F(WorkflowTest, PaneIsEmptiedBeforeThe502ndLine) {
+TEST_F(WorkflowTest, PaneDropsItsOldestLinesPastFiveHundred) {
   ConvertWorkflow wf(view);
   for (int i = 1; i <= 501; ++i) wf.mm("line " + std::to_string(i));
   EXPECT_EQ(view.progress.size(), 501u);
   wf.mm("line 502");
-  EXPECT_EQ(view.progress, std::vector<std::string>{"line 502"});
+  ASSERT_EQ(view.progress.size(), 401u);
+  EXPECT_EQ(view.progress.front(), "line 102");
+  EXPECT_EQ(view.progress.back(), "line 502");
   for (int i = 0; i < 501; ++i) wf.rr("x");
   EXPECT_EQ(view.created.size(), 501u) << "rr keeps its own count";
-  EXPECT_EQ(view.progress.size(), 1u);
+  EXPECT_EQ(view.progress.size(), 401u);
+}
+
+TEST(SummaryLineTest, SaysWhatTheRunDidWithinOneLine) {
+  using workflow::RunOutcome;
+  const std::string longName = "first-long-package-name.zip";
+  const std::pair<RunOutcome, std::string> rows[] = {
+      {{1, 0, 0, {}, ""}, "1 map converted, 0 packages failed"},
+      {{3, 2, 1, {"a.zip"}, ""},
+       "3 maps converted, 2 carried vkas placed, 1 vka unpacked, 1 package failed: a.zip"},
+      {{1, 0, 0, {}, "run ended by an error"}, "1 map converted, run ended by an error"},
+      {{2, 0, 0, {"a.zip", "b\nc.rar", "d.zip"}, ""},
+       "2 maps converted, 3 packages failed: a.zip, b\\nc.rar, d.zip"},
+      {{2, 0, 0, {longName, "second-long-package-name.rar", "c.zip", "d.zip"}, ""},
+       "2 maps converted, 4 packages failed: " + longName + " and 3 more"},
+      {{0, 0, 0, {std::string(80, 'x') + ".zip", "b.zip"}, ""},
+       "0 maps converted, 2 packages failed: " + std::string(80, 'x') + ".zip and 1 more"},
+  };
+  for (const auto& [outcome, line] : rows) EXPECT_EQ(workflow::SummaryLine(outcome), line);
 }
 
 TEST_F(WorkflowTest, SettingsFileIsOneTrimmedLineWithCrLf) {
@@ -157,10 +177,10 @@ TEST_F(WorkflowTest, RunWithoutSelectionStillClosesTheRun) {
   ConvertWorkflow wf(view);
   wf.FormActivate();
   wf.RunConversion();
-  EXPECT_EQ(
-      view.progress,
-      (std::vector<std::string>{
-          "", "========================= Process Completed ! =========================", ""}));
+  EXPECT_EQ(view.progress,
+            (std::vector<std::string>{
+                "0 maps converted, 0 packages failed", "",
+                "========================= Process Completed ! =========================", ""}));
   EXPECT_EQ(view.created, (std::vector<std::string>{"", std::string(39, '-'), ""}));
   EXPECT_TRUE(view.enabled[Control::BrowseMapFile]);
   EXPECT_TRUE(view.enabled[Control::BrowseFolderToProcess]);

@@ -34,12 +34,15 @@ class FakeView : public workflow::View {
   int PaneLineCount(workflow::Pane pane) const override {
     return static_cast<int>(Lines(pane).size());
   }
-  void ClearPane(workflow::Pane pane) override {
-    Lines(pane).clear();
-    ++clears[pane];
-  }
-  void AppendLine(workflow::Pane pane, const std::string& line) override {
+  void AppendLine(workflow::Pane pane, const std::string& line, workflow::Tone tone) override {
     Lines(pane).push_back(line);
+    if (tone == workflow::Tone::Warning) warnings.push_back(line);
+  }
+  std::string PaneLine(workflow::Pane pane, int index) const override {
+    return Lines(pane).at(static_cast<size_t>(index));
+  }
+  void RemoveLine(workflow::Pane pane, int index) override {
+    Lines(pane).erase(Lines(pane).begin() + index);
   }
   std::string SelectionCaption() const override { return selection; }
   void SetSelectionCaption(const std::string& text) override { selection = text; }
@@ -65,7 +68,7 @@ class FakeView : public workflow::View {
   }
 
   std::vector<std::string> progress, created;
-  std::map<workflow::Pane, int> clears;
+  std::vector<std::string> warnings;  // lines of either pane given the warning tone
   std::string selection = workflow::kNothingSelected;
   std::string target = workflow::kNothingSelected;
   std::map<workflow::Control, bool> enabled;
