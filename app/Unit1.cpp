@@ -324,7 +324,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::OpenFolderOfLine(int line) {
   // A line that names a folder (where unpacked maps went) opens it; any other the target.
-  std::string folder = FromQ(Memo2->document()->findBlockByNumber(line).text().trimmed());
+  QString text = Memo2->document()->findBlockByNumber(line).text().trimmed();
+  if (text.startsWith(QStringLiteral("-> "))) text = text.mid(3);
+  std::string folder = FromQ(text);
   if (folder.empty() || folder.front() != '/' || !platform::DirectoryExists(folder))
     folder = targetText_ == workflow::kNothingSelected ? std::string() : targetText_;
   if (folder.empty()) {

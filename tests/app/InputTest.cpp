@@ -187,11 +187,12 @@ TEST_F(MainWindowTest, FilesPaneOpensTheFolderOfALine) {
     std::string opened;  // empty: nothing opened
     const char* log;     // the last log line, when something is logged
   } cases[] = {
-      {"desert (4p).vka", work / "maps", true, work / "maps", nullptr},
-      {work / "unpacked", work / "maps", true, work / "unpacked", nullptr},
-      {"/no/such/folder", work / "maps", true, work / "maps", nullptr},
-      {"desert (4p).vka", "", true, "", "no target folder selected - nothing to open !"},
-      {"desert (4p).vka", work / "maps", false, work / "maps", "folder open failed !"},
+      {"   -> desert.vka", work / "maps", true, work / "maps", nullptr},
+      {"   -> " + work / "unpacked", work / "maps", true, work / "unpacked", nullptr},
+      {"   -> /no/such/folder", work / "maps", true, work / "maps", nullptr},
+      {"[ desert.zip ]", work / "maps", true, work / "maps", nullptr},
+      {"   -> desert.vka", "", true, "", "no target folder selected - nothing to open !"},
+      {"   -> desert.vka", work / "maps", false, work / "maps", "folder open failed !"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line + " in " + c.target);

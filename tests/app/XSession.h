@@ -99,6 +99,7 @@ inline std::string RunTool(const Args& args, int timeoutMs = 5000) {
 }
 
 // Polls pred (letting Qt deliver its events meanwhile when pump) until it holds or time is up.
+// The time limit only keeps a broken run from hanging; every wait is for a condition.
 inline bool WaitFor(const std::function<bool()>& pred, bool pump = true, int timeoutMs = 10000) {
   QElapsedTimer timer;
   timer.start();
@@ -109,6 +110,13 @@ inline bool WaitFor(const std::function<bool()>& pred, bool pump = true, int tim
     QThread::msleep(10);
   }
   return true;
+}
+
+// What the tool answers, asked again while it gives nothing (timed out on a busy machine).
+inline std::string Known(const std::function<std::string()>& ask) {
+  std::string answer;
+  WaitFor([&] { return !(answer = ask()).empty(); }, false);
+  return answer;
 }
 
 // Xvfb with openbox on a free display, and maybe another program's window (xmessage) holding
