@@ -2,12 +2,12 @@
 // TForm1, the main window: the package, folder and target choices, the Convert button, the two
 // message panes and the banner. The conversion itself is the workflow's; this window is its
 // view.
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
 #include "app/DropInput.h"
+#include "app/Memo.h"
 #include "app/OpenDialog.h"
 #include "app/workflow/View.h"
 #include "app/workflow/Workflow.h"
@@ -21,25 +21,6 @@ class QPushButton;
 class QScrollArea;
 class QWindow;
 class TForm2;
-
-// A message pane. Counts lines as a list of lines does: an empty pane holds none, and an empty
-// line added to it is one line.
-class TMemo : public QPlainTextEdit {
- public:
-  explicit TMemo(QWidget* parent) : QPlainTextEdit(parent) {}
-  int LineCount() const;
-  void Add(const std::string& line, bool warning);
-  void ClearLines();
-  std::string Line(int index) const;
-  void RemoveLine(int index);
-  // The lines as text, one '\n' after each.
-  std::string Lines() const;
-  // Scrolls so that line (from 0) is the last one in view, with the lines before it above.
-  void ShowLineAtBottom(int line);
-
- private:
-  bool oneEmptyLine_ = false;  // the document is empty, yet holds one empty line
-};
 
 class TForm1 : public QWidget, public workflow::View {
  public:
