@@ -11,24 +11,26 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QStandardPaths>
-#include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "app/Banner.h"
+#include "app/DropInput.h"
+#include "app/Places.h"
 #include "app/Unit2.h"
+#include "app/WindowPlacement.h"
+#include "app/icon/Icon.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
 #include "platform/Prompter.h"
@@ -41,8 +43,6 @@ constexpr char kCaption[] = "Ironvale Veve Varevudov by Tolsen";
 constexpr char kFileFilter[] = "*.zip, *.rar, *.vka|*.zip;*.rar;*.vka";
 constexpr int kClientWidth = 640;
 constexpr int kClientHeight = 745;
-// Failure lines (they end in " !") stand out from the lime of the rest.
-const QColor kWarningColour(255, 170, 0);
 
 QString ToQ(const std::string& s) {
   return QString::fromLocal8Bit(s);
@@ -97,38 +97,6 @@ void SetLabelText(QLabel* label, const std::string& text) {
   label->adjustSize();
 }
 
-std::string FromFileName(const QString& name) {
-  return QFile::encodeName(name).toStdString();
-}
-
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::InputMethod:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Whether returning from this window to the main window counts as an activation of the main
 // window: coming back from another of our forms does; coming back from a message box or one of
 // the file and folder dialogs does not, as with the system's own boxes and dialogs.
@@ -141,111 +109,6 @@ bool IsFormWindow(QWindow* window) {
 
 }  // namespace
 
-// While a run goes on, clicks and keys aimed at the two forms are dropped as they arrive, not
-// held back for after the run. Only the Exit button and Escape are heard: they ask whether to
-// stop. Boxes and dialogs that the run itself opens get their input as usual.
-class TForm1::RunInputGuard : public QObject {
- public:
-  explicit RunInputGuard(TForm1& form) : form_(form) { qApp->installEventFilter(this); }
-  ~RunInputGuard() override { qApp->removeEventFilter(this); }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!IsUserInput(event->type())) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget) return false;  // a window hands its input on to its widgets, seen below
-    QWidget* window = widget->window();
-    if (window != &form_ && window != form_.form2_.data()) return false;
-    if (event->type() == QEvent::MouseButtonRelease && widget == form_.Button1) {
-      auto* mouse = static_cast<QMouseEvent*>(event);
-      if (mouse->button() == Qt::LeftButton &&
-          form_.Button1->rect().contains(mouse->position().toPoint()))
-        form_.AskStop(true);
-    } else if (event->type() == QEvent::KeyPress) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      if (key->key() == Qt::Key_Escape && !key->isAutoRepeat()) form_.AskStop(false);
-    }
-    event->accept();
-    return true;
-  }
-
- private:
-  TForm1& form_;
-};
-
-// --- TMemo ---
-
-int TMemo::LineCount() const {
-  if (document()->isEmpty()) return oneEmptyLine_ ? 1 : 0;
-  return document()->blockCount();
-}
-
-void TMemo::Add(const std::string& line, bool warning) {
-  // Every line gets its own colour: a new block would otherwise inherit the one before it.
-  QTextCharFormat format;
-  if (warning) format.setForeground(kWarningColour);
-  const bool first = LineCount() == 0;
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  // The one empty line (an empty document) becomes the first of two.
-  if (!first) cursor.insertBlock(QTextBlockFormat(), format);
-  cursor.setCharFormat(format);
-  cursor.insertText(ToQ(line), format);
-  oneEmptyLine_ = first && line.empty();
-  // The new line in view, scrolled to its start as a list of lines shows it.
-  moveCursor(QTextCursor::End);
-  moveCursor(QTextCursor::StartOfBlock);
-  horizontalScrollBar()->setValue(0);
-}
-
-void TMemo::ShowLineAtBottom(int line) {
-  const QTextBlock block = document()->findBlockByNumber(line);
-  if (!block.isValid()) return;
-  setTextCursor(QTextCursor(block));
-  const int rows = std::max(1, viewport()->height() / fontMetrics().lineSpacing());
-  verticalScrollBar()->setValue(std::max(0, line - rows + 1));
-  horizontalScrollBar()->setValue(0);
-}
-
-void TMemo::ClearLines() {
-  clear();
-  oneEmptyLine_ = false;
-}
-
-std::string TMemo::Line(int index) const {
-  return index < LineCount() ? FromQ(document()->findBlockByNumber(index).text()) : std::string();
-}
-
-void TMemo::RemoveLine(int index) {
-  const QTextBlock block = document()->findBlockByNumber(index);
-  if (!block.isValid() || index >= LineCount()) return;
-  if (LineCount() == 1) {
-    ClearLines();
-    return;
-  }
-  // The line with the line break that ends it, or for the last line the one before it.
-  QTextCursor cursor(block);
-  if (block.next().isValid()) {
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-  } else {
-    cursor.movePosition(QTextCursor::PreviousBlock);
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-  }
-  cursor.removeSelectedText();
-  // Left with one empty line, the document counts as empty.
-  oneEmptyLine_ = document()->isEmpty();
-}
-
-std::string TMemo::Lines() const {
-  std::string lines;
-  const int count = LineCount();
-  QTextBlock block = document()->firstBlock();
-  for (int i = 0; i < count && block.isValid(); ++i, block = block.next())
-    lines += FromQ(block.text()) + "\n";
-  return lines;
-}
-
 // --- TForm1 ---
 
 TForm1::TForm1(QWidget* parent)
@@ -256,6 +119,7 @@ TForm1::TForm1(QWidget* parent)
       BrowseForFolder1(this),
       workflow_(*this) {
   setWindowTitle(QString::fromLatin1(kCaption));
+  setWindowIcon(ProgramIcon());
   setFont(TahomaFont(11));
   // The controls sit on a fixed-size page; on a screen too small for it the page scrolls.
   content_ = new QWidget;
@@ -359,6 +223,43 @@ void TForm1::CreateControls() {
   connect(SelectVKAFolder, &QPushButton::clicked, this,
           [this] { Guarded([this] { SelectVKAFolderClick(); }); });
   connect(Convert, &QPushButton::clicked, this, [this] { ConvertClick(); });
+
+  // The files pane shows where its files went: a double-click or its menu opens the folder.
+  Memo2->viewport()->installEventFilter(this);
+  Memo2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Memo2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    std::unique_ptr<QMenu> menu(Memo2->createStandardContextMenu(at));
+    const int line = Memo2->cursorForPosition(at).blockNumber();
+    QAction* open = new QAction(QStringLiteral("Open Folder"), menu.get());
+    menu->insertAction(menu->actions().value(0), open);
+    menu->insertSeparator(menu->actions().value(1));
+    connect(open, &QAction::triggered, this, [this, line] { OpenFolderOfLine(line); });
+    menu->exec(Memo2->viewport()->mapToGlobal(at));
+  });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo2->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+    OpenFolderOfLine(Memo2->cursorForPosition(at).blockNumber());
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::OpenFolderOfLine(int line) {
+  // A line that names a folder (where unpacked maps went) opens it; any other the target.
+  QString text = Memo2->document()->findBlockByNumber(line).text().trimmed();
+  if (text.startsWith(QStringLiteral("-> "))) text = text.mid(3);
+  std::string folder = FromQ(text);
+  if (folder.empty() || folder.front() != '/' || !platform::DirectoryExists(folder))
+    folder = targetText_ == workflow::kNothingSelected ? std::string() : targetText_;
+  if (folder.empty()) {
+    workflow_.mm("no target folder selected - nothing to open !");
+    return;
+  }
+  if (!places::CurrentFolderOpener().Open(folder))
+    workflow_.mm("< " + folder + " > folder open failed !");
 }
 
 // --- handlers ---
@@ -389,17 +290,20 @@ void TForm1::Button3Click() {
 
 void TForm1::BrowseMapFileClick() {
   OpenDialog1.SetFilter(kFileFilter);
-  OpenDialog1.SetInitialDir(workflow_.State().AppFolder);
+  // Where the last package came from, not the program's own (maybe hidden) folder.
+  OpenDialog1.SetInitialDir(places::StartFolder(places::RememberedPackageFolder()));
   if (!OpenDialog1.Execute()) {
     workflow_.SelectionCancelled();
     FocusControl(workflow::Control::BrowseMapFile);
     return;
   }
+  if (platform::FileExists(OpenDialog1.FileName()))
+    places::RememberPackageFolder(OpenDialog1.FileName());
   workflow_.SelectPackageFile(OpenDialog1.FileName());
 }
 
 void TForm1::BrowseFolderToProcessClick() {
-  BrowseForFolder1.SetFolderName(StartFolder(lastSourceFolder_));
+  BrowseForFolder1.SetFolderName(places::StartFolder(lastSourceFolder_));
   if (!BrowseForFolder1.Execute()) {
     workflow_.SelectionCancelled();
     return;
@@ -412,20 +316,11 @@ void TForm1::BrowseFolderToProcessClick() {
 void TForm1::SelectVKAFolderClick() {
   // The picker opens at the current target, not at the folder chosen last for the packages.
   BrowseForFolder1.SetFolderName(
-      StartFolder(targetText_ == workflow::kNothingSelected ? std::string() : targetText_));
+      places::StartFolder(targetText_ == workflow::kNothingSelected ? std::string() : targetText_));
   if (BrowseForFolder1.Execute())
     workflow_.SelectTargetFolder(BrowseForFolder1.FolderName());
   else
     FocusControl(workflow::Control::BrowseMapFile);
-}
-
-std::string TForm1::StartFolder(const std::string& preferred) const {
-  if (!preferred.empty() && platform::DirectoryExists(preferred)) return preferred;
-  for (auto location : {QStandardPaths::DownloadLocation, QStandardPaths::HomeLocation}) {
-    const std::string folder = FromFileName(QStandardPaths::writableLocation(location));
-    if (!folder.empty() && platform::DirectoryExists(folder)) return folder;
-  }
-  return {};
 }
 
 void TForm1::ConvertClick() {
@@ -468,31 +363,37 @@ void TForm1::AskStop(bool endProgram) {
 
 void TForm1::DropMimeData(const QMimeData& mime) {
   if (workflow_.IsRunning()) return;
-  const QList<QUrl> urls = mime.urls();
-  if (urls.size() > 1) {
-    workflow_.mm("dropped " + std::to_string(urls.size()) +
-                 " items, drop one package file or one folder - nothing selected !");
+  Guarded([&] { Select(ClassifyDrop(mime)); });
+}
+
+void TForm1::SelectAtStart(const std::string& path) {
+  startPath_ = path;
+}
+
+void TForm1::Select(const DropChoice& choice) {
+  switch (choice.kind) {
+    case DropChoice::Kind::Folder:
+      lastSourceFolder_ = choice.path;
+      workflow_.SelectSourceFolder(choice.path);
+      break;
+    case DropChoice::Kind::Package:
+      places::RememberPackageFolder(choice.path);
+      workflow_.SelectPackageFile(choice.path);
+      break;
+    case DropChoice::Kind::Refused:
+      workflow_.mm(choice.line);
+      break;
+  }
+}
+
+void TForm1::StopAndEnd() {
+  // As the close question's Yes: the map being packed is finished, the work area emptied.
+  if (!workflow_.IsRunning()) {
+    close();
     return;
   }
-  if (urls.size() != 1 || !urls.front().isLocalFile()) {
-    workflow_.mm("dropped item is no file or folder - nothing selected !");
-    return;
-  }
-  std::string path = FromFileName(urls.front().toLocalFile());
-  if (path.size() > 1) path = platform::ExcludeTrailingPathDelimiter(path);
-  Guarded([&] {
-    if (platform::DirectoryExists(path)) {
-      lastSourceFolder_ = path;
-      workflow_.SelectSourceFolder(path);
-      return;
-    }
-    const std::string ext = platform::LowerCase(platform::ExtractFileExt(path));
-    if (platform::FileExists(path) && (ext == ".zip" || ext == ".rar" || ext == ".vka")) {
-      workflow_.SelectPackageFile(path);
-      return;
-    }
-    workflow_.mm("< " + path + " > is no zip, rar or vka file and no folder - nothing selected !");
-  });
+  if (!workflow_.StopRequested()) workflow_.RequestStop();
+  quitAfterRun_ = true;
 }
 
 void TForm1::ReportError(const std::exception& error) {
@@ -515,19 +416,30 @@ void TForm1::showEvent(QShowEvent* event) {
   // Restoring from the task bar is not a new showing.
   if (event->spontaneous() || shown_) return;
   shown_ = true;
-  if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-    FitToWorkArea(screen->availableGeometry());
-  CentreOnScreen();
+  FitAndCentre();
+  // Under a window manager the frame comes later; the window is fitted again with it.
+  if (windowHandle() && !windowHandle()->isExposed())
+    placement::WhenExposed(*this, [this] { FitAndCentre(); });
   Guarded([this] { FormShow(); });
   activateWindow();
   setAttribute(Qt::WA_KeyboardFocusChange, true);
   // Some window systems never activate a new window by themselves (no window manager, focus
   // stealing prevention); the start-up activation, with its archive.exe check, must still run.
   QTimer::singleShot(0, this, [this] {
-    if (activatedOnce_) return;
-    activatedOnce_ = true;
-    Guarded([this] { FormActivate(); });
+    if (!activatedOnce_) {
+      activatedOnce_ = true;
+      Guarded([this] { FormActivate(); });
+    }
+    // After the start-up activation, which resets the choices.
+    if (!startPath_.empty() && !closing_)
+      Guarded([this] { Select(ClassifyPath(std::exchange(startPath_, {}))); });
   });
+}
+
+void TForm1::FitAndCentre() {
+  const QRect area = placement::AvailableArea(*this);
+  if (area.isValid()) FitToWorkArea(area);
+  placement::CentreOnScreen(*this);
 }
 
 void TForm1::NoteFocusWindow(QWindow* window) {
@@ -580,28 +492,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::FitToWorkArea(const QRect& area) {
-  const QRect frame = frameGeometry();
-  const int frameWidth = std::max(0, frame.width() - width());
-  const int frameHeight = std::max(0, frame.height() - height());
-  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  const int roomWidth = std::max(100, area.width() - frameWidth);
-  const int roomHeight = std::max(100, area.height() - frameHeight);
-  int w = std::min(kClientWidth, roomWidth);
-  int h = std::min(kClientHeight, roomHeight);
-  // A scroll bar in one direction takes room from the other.
-  if (h < kClientHeight) w = std::min(kClientWidth + bar, roomWidth);
-  if (w < kClientWidth) h = std::min(kClientHeight + bar, roomHeight);
-  setFixedSize(w, h);
-}
-
-void TForm1::CentreOnScreen() {
-  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-  if (!screen) return;
-  const QRect area = screen->availableGeometry();
-  const QRect frame = frameGeometry();
-  // Never with the title bar above the work area, where it could not be grabbed.
-  move(std::max(area.left(), area.left() + (area.width() - frame.width()) / 2),
-       std::max(area.top(), area.top() + (area.height() - frame.height()) / 2));
+  placement::FitToArea(*this, {kClientWidth, kClientHeight}, area);
 }
 
 // --- workflow::View ---
@@ -683,25 +574,10 @@ bool TForm1::ShowMapImageChecked() const {
 void TForm1::ShowMapImageWindow(const std::string& mapName, const std::string& minimapPath) {
   if (!form2_) return;
   // To the top left once a run: a window the user has moved since stays where it is.
-  if (!placedThisRun_) move(10, 10);
+  if (!placedThisRun_) placement::MoveWithinArea(*this, {10, 10});
   placedThisRun_ = true;
-  // Beside the main window, touching it, as tall as it; the width stays the user's.
-  const QRect outer = frameGeometry();
-  const int frameHeight = form2_->frameGeometry().height() - form2_->height();
-  form2_->move(outer.x() + outer.width(), outer.y());
-  form2_->resize(form2_->width(), outer.height() - frameHeight);
-  // While the user works in another program, the map window must not take the keyboard away.
-  const bool active = QGuiApplication::applicationState() == Qt::ApplicationActive;
-  form2_->setAttribute(Qt::WA_ShowWithoutActivating, !active);
-  form2_->show();
-  // A window shown for the first time learns its frame only now.
-  const int shownFrameHeight = form2_->frameGeometry().height() - form2_->height();
-  if (shownFrameHeight != frameHeight)
-    form2_->resize(form2_->width(), outer.height() - shownFrameHeight);
-  if (active) {
-    form2_->raise();
-    form2_->activateWindow();
-  }
+  placement::ShowBeside(*form2_, *this,
+                        QGuiApplication::applicationState() == Qt::ApplicationActive);
   SetLabelText(form2_->Label1, mapName);
   form2_->TargaImage1->Targa()->LoadTargaFile(minimapPath);
   // Drawn now, not when the event loop next runs: the conversion goes on at once. A window
@@ -721,7 +597,7 @@ void TForm1::CloseMapImageWindow() {
 }
 
 void TForm1::RecentreMainWindow() {
-  CentreOnScreen();
+  placement::CentreOnScreen(*this);
   // The help text follows the run's closing lines; those stay in view, the help below them.
   const int bannerEnd = Memo1->LineCount() - 1;
   FormShow();

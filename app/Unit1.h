@@ -2,11 +2,12 @@
 // TForm1, the main window: the package, folder and target choices, the Convert button, the two
 // message panes and the banner. The conversion itself is the workflow's; this window is its
 // view.
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 
+#include "app/DropInput.h"
+#include "app/Memo.h"
 #include "app/OpenDialog.h"
 #include "app/workflow/View.h"
 #include "app/workflow/Workflow.h"
@@ -21,25 +22,6 @@ class QScrollArea;
 class QWindow;
 class TForm2;
 
-// A message pane. Counts lines as a list of lines does: an empty pane holds none, and an empty
-// line added to it is one line.
-class TMemo : public QPlainTextEdit {
- public:
-  explicit TMemo(QWidget* parent) : QPlainTextEdit(parent) {}
-  int LineCount() const;
-  void Add(const std::string& line, bool warning);
-  void ClearLines();
-  std::string Line(int index) const;
-  void RemoveLine(int index);
-  // The lines as text, one '\n' after each.
-  std::string Lines() const;
-  // Scrolls so that line (from 0) is the last one in view, with the lines before it above.
-  void ShowLineAtBottom(int line);
-
- private:
-  bool oneEmptyLine_ = false;  // the document is empty, yet holds one empty line
-};
-
 class TForm1 : public QWidget, public workflow::View {
  public:
   explicit TForm1(QWidget* parent = nullptr);
@@ -47,6 +29,7 @@ class TForm1 : public QWidget, public workflow::View {
 
   // The map image window beside which minimaps are shown; none: they are not shown.
   void SetMapImageWindow(TForm2* form) { form2_ = form; }
+  TForm2* MapImageWindow() const { return form2_; }
   workflow::ConvertWorkflow& Workflow() { return workflow_; }
 
   // --- handlers ---
@@ -61,6 +44,11 @@ class TForm1 : public QWidget, public workflow::View {
   void ConvertClick();
   // A file or folder dropped on the window: selected as the browse buttons would select it.
   void DropMimeData(const QMimeData& mime);
+  // A package or folder (named on the command line) selected once the window has started, as
+  // a drop of it would select it.
+  void SelectAtStart(const std::string& path);
+  // Ends the program as the close question's Yes does: a run stops after the map being packed.
+  void StopAndEnd();
   // During a run (close button, Exit, Escape): asks whether to stop after the current map;
   // with endProgram the program ends once the stopped run is over.
   void AskStop(bool endProgram);
@@ -126,10 +114,12 @@ class TForm1 : public QWidget, public workflow::View {
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
-  void CentreOnScreen();
+  void Select(const DropChoice& choice);
+  void FitAndCentre();
   QWidget* ControlWidget(workflow::Control control) const;
   TMemo* PaneMemo(workflow::Pane pane) const;
   // Runs a handler; an exception it ends with goes to the generic error report.
@@ -137,16 +127,15 @@ class TForm1 : public QWidget, public workflow::View {
   void NoteFocusWindow(QWindow* window);
   // Label1 / Label7 show the text elided in the middle; the full text is kept here.
   void SetPathLabel(QLabel* label, std::string& full, const std::string& text);
-  std::string StartFolder(const std::string& preferred) const;
-
-  class RunInputGuard;
-  friend class RunInputGuard;
+  // Opens the folder that a line of the files pane names, else the target folder.
+  void OpenFolderOfLine(int line);
 
   QScrollArea* scroll_;
   QWidget* content_;
   std::string selectionText_;
   std::string targetText_;
   std::string lastSourceFolder_;
+  std::string startPath_;
   bool placedThisRun_ = false;
   bool asking_ = false;
   bool quitAfterRun_ = false;

@@ -5,6 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "app/icon/Icon.h"
 #include "tga/TargaImageControl.h"
 
 QFont TahomaFont(int pixelSize) {
@@ -17,6 +18,7 @@ QFont TahomaFont(int pixelSize) {
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Map Image"));
+  setWindowIcon(ProgramIcon());
   setFont(TahomaFont(11));
   resize(489, 520);
   // Closing it only hides it; the program ends with the main window alone.

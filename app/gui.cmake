@@ -14,7 +14,13 @@ add_custom_command(
 # The two forms as a library, so the GUI tests drive the same code as the program.
 add_library(vv_gui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/Unit1.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/Memo.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Unit2.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/WindowPlacement.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/DropInput.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/Places.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/StopSignals.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/icon/Icon.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/QtPrompter.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/OpenDialog.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/Banner.cpp

@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     } else if (platform::FileExists(path) && IsPackage(path)) {
       converter.SelectPackageFile(path);
     } else {
-      converter.mm("error - " + path + " : no zip, rar or vka package and no folder !");
+      converter.mm(workflow::NoPackageLine(path));
       ++failures;
       continue;
     }

@@ -15,7 +15,9 @@ set(VAREVUDOV_PACKAGE_MAINTAINER "varevudov maintainers <maintainers@varevudov.i
     CACHE STRING "Maintainer field of the Debian package")
 
 # The icon is drawn by our own small program at build time, as the banner is.
-add_executable(make-icon ${PROJECT_SOURCE_DIR}/app/icon/MakeIcon.cpp)
+add_executable(make-icon ${PROJECT_SOURCE_DIR}/app/icon/MakeIcon.cpp
+  ${PROJECT_SOURCE_DIR}/app/icon/Icon.cpp)
+target_include_directories(make-icon PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(make-icon PRIVATE Qt6::Gui)
 set_target_properties(make-icon PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${VV_GENERATED_DIR})
 set(VV_ICON_SIZES 16 24 32 48 64 128 256)

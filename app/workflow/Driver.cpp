@@ -137,6 +137,9 @@ void ConvertWorkflow::RunConversion() {
   rr("");
   running_ = false;
   stopRequested_.store(false, std::memory_order_relaxed);
+  // Nothing chosen after every run, as the activation that closing the map window brings would
+  // leave it; a run without that window must not keep the converted package on offer.
+  ResetState();
   view_.CloseMapImageWindow();
   view_.RecentreMainWindow();
 }

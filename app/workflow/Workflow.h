@@ -38,6 +38,11 @@ bool DeleteFolderTree(const std::string& path);
 // "$map$", the TOC script, the batch files). Such a path is never taken as a package, a source
 // or a target folder: the cleanup would delete it.
 bool LiesInWorkArea(const std::string& path);
+// The line for a path given to convert (dropped, named on a command line) that is neither a
+// package nor a folder.
+inline std::string NoPackageLine(const std::string& path) {
+  return "error - " + path + " : no zip, rar or vka package and no folder !";
+}
 
 // The archive.exe in the program folder: a program of this system, or a Windows program (the
 // game's own tool) that runs through Wine and reads Windows paths in Wine's ANSI code page.

@@ -1,5 +1,6 @@
 // Whole Convert runs through the window: a ZIP package through the stand-ins to a VKA file,
 // with the map image window shown on the way, and the window kept painted but deaf meanwhile.
+#include <QCheckBox>
 #include <QCursor>
 #include <QLabel>
 #include <QPushButton>
@@ -140,6 +141,29 @@ TEST_F(MainWindowTest, ConvertsAZipPackageShowingItsMinimap) {
   EXPECT_FALSE(form->Convert->isEnabled());
   EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
   EXPECT_EQ(form->Label7->text().toStdString(), target);
+}
+
+// With or without the map image window (whose closing hands the focus back), a run ends with
+// nothing chosen: choosing the target again does not offer the converted package once more.
+TEST_F(MainWindowTest, EveryRunEndsWithNothingChosen) {
+  if (!platform::FileExists(folder / "libUnzDll-standin.so")) GTEST_SKIP() << "no unzip stand-in";
+  for (bool mapWindow : {true, false}) {
+    SCOPED_TRACE(mapWindow ? "map window shown" : "no map window");
+    Start();
+    const std::string package = work / "desert.zip", target = work / "maps";
+    platform::CreateDir(target);
+    guitest::WriteZip(package, DesertPackage("HeaderInfo\r\nMaxPlayers = 4,\r\n"));
+    form->showmapimage->setChecked(mapWindow);
+    ChooseFolder(form->SelectVKAFolder, target);
+    ChooseFile(package);
+    form->Convert->click();
+    Settle();
+    ASSERT_TRUE(platform::FileExists(target + "/desert (4p).vka")) << form->Memo1->Lines();
+    ChooseFolder(form->SelectVKAFolder, target);
+    EXPECT_EQ(State().SelectMode, 0);
+    EXPECT_FALSE(form->Convert->isEnabled());
+    platform::DeleteFile(target + "/desert (4p).vka");
+  }
 }
 
 TEST_F(MainWindowTest, AFailedRunStillHandsTheWindowBack) {

@@ -12,23 +12,14 @@
 #include <QUrl>
 
 #include "MainWindowFixture.h"
+#include "app/Places.h"
 #include "platform/Files.h"
 
 namespace {
 
+using guitest::DropOn;
 using guitest::MainWindowTest;
 using guitest::Settle;
-
-// Drags data onto the window over widget and drops it there, as the window system delivers it.
-bool DropOn(TForm1& form, QWidget* widget, const QMimeData& data) {
-  QWindow* window = form.windowHandle();
-  const QPointF at = widget->mapTo(&form, widget->rect().center());
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &enter);
-  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(window, &drop);
-  return drop.isAccepted();
-}
 
 TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   Start();
@@ -57,7 +48,7 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
       {"vka archive", urls({vka}), 1, "< "},
       {"folder", urls({work.path() + "/"}), 2, "< "},
       {"two files", urls({zip, text}), -1, "dropped 2 items"},
-      {"text file", urls({text}), -1, "< "},
+      {"text file", urls({text}), -1, "error - "},
       {"no file", std::move(plain), -1, "dropped item is no file"},
   };
   for (Case& c : cases) {
@@ -80,6 +71,35 @@ TEST_F(MainWindowTest, DropSelectsOnePackageOrFolderAndExplainsAnythingElse) {
   }
   EXPECT_EQ(State().SourceFolder, work.path());
   EXPECT_TRUE(files.requests.empty() && folders.requests.empty());
+}
+
+// varevudov PATH: the package or folder is selected once the window has started, as a drop of it
+// would select it; nothing is converted until Convert.
+TEST_F(MainWindowTest, PathNamedAtStartIsSelected) {
+  const std::string zip = work / "desert.zip", text = work / "notes.txt";
+  vvtest::WriteFile(zip, "PK");
+  vvtest::WriteFile(text, "hello");
+  vvtest::WriteFile(folder / workflow::kSettingsFileName, work.path() + "\r\n");
+  struct Case {
+    std::string path;
+    int selectMode;
+    std::string lastLine;
+  } cases[] = {
+      {zip, 1, "< " + zip + " > file selected for processing"},
+      {work.path(), 2, "< " + work.path() + " > folder selected for processing"},
+      {text, 0, "error - " + text + " : no zip, rar or vka package and no folder !"},
+      {work / "gone.zip", 0,
+       "error - " + work / "gone.zip" + " : no zip, rar or vka package and no folder !"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Start(c.path);
+    const std::string log = form->Memo1->Lines();
+    EXPECT_TRUE(log.ends_with("\n" + c.lastLine + "\n")) << log;
+    EXPECT_EQ(State().SelectMode, c.selectMode);
+    EXPECT_EQ(form->Convert->isEnabled(), c.selectMode != 0);
+    EXPECT_EQ(form->Memo2->LineCount(), 0);  // nothing converted
+  }
 }
 
 TEST_F(MainWindowTest, KeyboardReachesEveryControlAndPressesButtons) {
@@ -131,6 +151,61 @@ TEST_F(MainWindowTest, PickersOpenWhereTheirLastChoiceWasAndOfferAPathField) {
   // Nothing chosen yet after a start: not the file system's root.
   EXPECT_NE(folders.requests[0].initialFolder, "/");
   EXPECT_FALSE(folders.requests[0].initialFolder.empty());
+
+  // The file dialog: Downloads or home, never the program's own folder; then the folder of the
+  // package chosen last, also after a new start, with the settings file left at its one line.
+  ChooseFile(work / "none.zip");
+  vvtest::WriteFile(work / "packages/desert.zip", "PK");
+  ChooseFile(work / "packages/desert.zip");
+  Start();
+  ChooseFile(work / "packages/desert.zip");
+  ASSERT_EQ(files.requests.size(), 3u);
+  EXPECT_FALSE(files.requests[0].initialDir.empty());
+  EXPECT_EQ(files.requests[2].initialDir, work / "packages");
+  EXPECT_EQ(vvtest::ReadFile(folder / workflow::kSettingsFileName), work / "maps" + "\r\n");
+}
+
+// A double-click on a line of the files pane, or its menu's "Open Folder", shows a folder in the
+// desktop's file manager: the one the line names, else the target folder.
+TEST_F(MainWindowTest, FilesPaneOpensTheFolderOfALine) {
+  Start();
+  struct Opener : places::FolderOpener {
+    bool Open(const std::string& folder) override {
+      opened = folder;
+      return works;
+    }
+    std::string opened;
+    bool works = true;
+  } opener;
+  places::ScopedFolderOpener useOpener(opener);
+  ASSERT_TRUE(platform::CreateDir(work / "unpacked"));
+  const std::string maps = work.path(), unpacked = work / "unpacked";
+  struct Case {
+    std::string line, target;
+    bool works;
+    std::string opened;
+    const char* log;  // the last log line, when something is logged
+  } cases[] = {
+      {"   -> desert.vka", maps, true, maps, nullptr},
+      {"   -> " + unpacked, maps, true, unpacked, nullptr},
+      {"   -> /no/such/folder", maps, true, maps, nullptr},
+      {"   -> desert.vka", "", true, "", "no target folder selected - nothing to open !"},
+      {"   -> desert.vka", maps, false, maps, "folder open failed !"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line + " in " + c.target);
+    opener.opened.clear();
+    opener.works = c.works;
+    form->Memo2->ClearLines();
+    form->Workflow().rr(c.line);
+    form->SetTargetCaption(c.target.empty() ? workflow::kNothingSelected : c.target);
+    QTest::mouseDClick(form->Memo2->viewport(), Qt::LeftButton, {},
+                       form->Memo2->cursorRect().center());
+    EXPECT_EQ(opener.opened, c.opened);
+    if (c.log) {
+      EXPECT_TRUE(form->Memo1->Lines().ends_with(std::string(c.log) + "\n"));
+    }
+  }
 }
 
 TEST_F(MainWindowTest, FitsASmallScreenAndElidesLongPaths) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
+#include "app/icon/Icon.h"
 
 namespace {
 
@@ -40,6 +41,9 @@ TEST_F(MainWindowTest, StartsWithNothingChosenAndTheHelpText) {
   EXPECT_TRUE(prompter.messages.empty());
   EXPECT_EQ(State().AppFolder, folder.path());
   EXPECT_EQ(form->Image1->pixmap().size(), QSize(257, 153));
+  // Both windows carry the program's icon for the task bar, not the toolkit's.
+  for (QWidget* window : {(QWidget*)form.get(), (QWidget*)form2.get()})
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), std::size(kIconSizes));
 }
 
 TEST_F(MainWindowTest, ControlsSitWhereTheFormPutsThem) {
@@ -197,7 +201,7 @@ TEST_F(MainWindowTest, ConvertNeedsAPackageAndATargetInEitherOrder) {
   ChooseFile(" " + package + " ");
   ASSERT_EQ(files.requests.size(), 1u);
   EXPECT_EQ(files.requests[0].filter, "*.zip, *.rar, *.vka|*.zip;*.rar;*.vka");
-  EXPECT_EQ(files.requests[0].initialDir, folder.path());
+  EXPECT_NE(files.requests[0].initialDir, folder.path());  // never the program's own folder
   EXPECT_EQ(form->Label1->text().toStdString(), "Process File > " + package);
   EXPECT_EQ(State().SelectMode, 1);
   EXPECT_FALSE(form->Convert->isEnabled());

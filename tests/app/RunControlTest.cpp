@@ -7,10 +7,14 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <sstream>
 
+#include <csignal>
+
 #include "MainWindowFixture.h"
+#include "app/StopSignals.h"
 #include "platform/Files.h"
 
 namespace {
@@ -69,6 +73,7 @@ class RunControlTest : public guitest::MainWindowTest {
   }
 
   QString titleDuring;
+  bool droppedDuring = false;
 };
 
 TEST_F(RunControlTest, InputDuringARunIsDroppedAndTheTitleShowsProgress) {
@@ -78,7 +83,12 @@ TEST_F(RunControlTest, InputDuringARunIsDroppedAndTheTitleShowsProgress) {
     QTest::mouseClick(form->showmapimage, Qt::LeftButton);
     QTest::keyClick(form->Memo2, Qt::Key_X);
     QTest::mouseClick(form->SelectVKAFolder, Qt::LeftButton);  // would open the picker
+    // A drop is refused, so that its source keeps the data.
+    QMimeData package;
+    package.setUrls({QUrl::fromLocalFile(QString::fromStdString(work / "in/alpha.zip"))});
+    droppedDuring = guitest::DropOn(*form, form->Memo1, package);
   });
+  EXPECT_FALSE(droppedDuring);
   EXPECT_TRUE(titleDuring.endsWith(" of 3 - Ironvale Veve Varevudov by Tolsen"))
       << titleDuring.toStdString();
   EXPECT_EQ(form->windowTitle(), "Ironvale Veve Varevudov by Tolsen");
@@ -116,15 +126,24 @@ TEST_F(RunControlTest, StopQuestionFromCloseExitAndEscape) {
          QTest::keyClick(f.Memo1, Qt::Key_Escape);  // asks nothing and keeps the quit
        },
        true, true},
+      // A logout or a closed terminal: no question, the answer is Yes.
+      {"SIGTERM", 0, [](TForm1&) { raise(SIGTERM); }, true, true},
+      {"SIGHUP", 0, [](TForm1&) { raise(SIGHUP); }, true, true},
   };
+  StopSignals stopSignals([this] { form->StopAndEnd(); });
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ChooseFolderOfThree();
     prompter.messages.clear();
     prompter.messageAnswers = {c.answer};
-    RunWith([&] { c.ask(*form); });
-    ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].flags & platform::kButtonsMask, platform::MB_YESNO);
+    RunWith([&] {
+      c.ask(*form);
+      Settle();  // a signal is heard from the event loop
+    });
+    ASSERT_EQ(prompter.messages.size(), c.answer ? 1u : 0u);
+    if (c.answer) {
+      EXPECT_EQ(prompter.messages[0].flags & platform::kButtonsMask, platform::MB_YESNO);
+    }
     EXPECT_EQ(Count(kStopLine), c.stops ? 1 : 0) << form->Memo1->Lines();
     EXPECT_EQ(Count(kBanner), 1);
     // Stopped after the package being packed, whose archive is whole.
