@@ -393,7 +393,7 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   ConvertWorkflow partial(view);
   Choose(partial, input + "/hill.vka");
   partial.RunConversion();
-  EXPECT_TRUE(Logged("error - hill.vka : archive.exe could not unpack it (exit code 1) !"));
+  EXPECT_TRUE(Logged("error - hill.vka : archive.exe could not unpack it (archive.exe exit code 1) !"));
   EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios/MP/half"));
   ExpectWorkAreaGone();
 }
