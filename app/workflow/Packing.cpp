@@ -144,18 +144,21 @@ std::string ConvertWorkflow::ArchiverFailure(int exitCode) const {
 
 int ConvertWorkflow::RunCommand(const std::string& commandLine, bool wait) {
   // Whatever archive.exe is, it may write far more than it was given (an archive whose entries
-  // share one payload): it is stopped before the drive of the work area is full.
+  // share one payload): it is stopped before the drive of the work area is full. A drive that
+  // is already low when it starts keeps half of what it had, so a nearly full drive still
+  // converts and unpacks what fits.
   const std::string area = ProgramFolder();
+  const platform::FreeSpace atStart = platform::FreeSpaceAt(area);
+  constexpr int64_t kMostReserve = int64_t{1} << 30;
+  int64_t reserve = atStart.total >= 0 ? std::min(atStart.total / 20, kMostReserve) : kMostReserve;
+  if (atStart.bytes >= 0) reserve = std::min(reserve, atStart.bytes / 2);
   bool filling = false;
   const std::optional<int> exitCode = platform::RunCommandLine(
       commandLine, wait,
       [&] {
         view_.WhileWaiting();
-        const platform::FreeSpace free = platform::FreeSpaceAt(area);
-        constexpr int64_t kMostReserve = int64_t{1} << 30;
-        const int64_t reserve =
-            free.total >= 0 ? std::min(free.total / 20, kMostReserve) : kMostReserve;
-        if (!filling && free.bytes >= 0 && free.bytes < reserve) {
+        const int64_t free = platform::FreeSpaceAt(area).bytes;
+        if (!filling && free >= 0 && free < reserve) {
           filling = true;
           platform::StopCommand();
         }

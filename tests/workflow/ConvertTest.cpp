@@ -393,7 +393,8 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
   ConvertWorkflow partial(view);
   Choose(partial, input + "/hill.vka");
   partial.RunConversion();
-  EXPECT_TRUE(Logged("error - hill.vka : archive.exe could not unpack it (archive.exe exit code 1) !"));
+  EXPECT_TRUE(
+      Logged("error - hill.vka : archive.exe could not unpack it (archive.exe exit code 1) !"));
   EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios/MP/half"));
   ExpectWorkAreaGone();
 }
@@ -646,15 +647,19 @@ TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
 }
 
 // Whatever archive.exe is, it is stopped once the work area's drive is down to its reserve (5 %
-// of it here): this one would sleep for a minute and then write.
+// of it here): this one would sleep for a minute and then write, and the drive fills meanwhile.
 TEST_F(ConvertTest, ArchiverIsStoppedWhenTheWorkAreaFillsUp) {
   platform::DeleteFile(prog + "/archive.exe");
   vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nsleep 60\nmkdir -p $$$/Scenarios\n");
   chmod((prog + "/archive.exe").c_str(), 0755);
   platform::SimulatedVolume filling;
   filling.driveType = platform::DRIVE_FIXED;
-  filling.free = {4 << 20, -1, 100 << 20};
+  filling.free = {60 << 20, -1, 100 << 20};
   platform::SimulateVolume(prog, filling);
+  view.onWait = [&] {
+    filling.free.bytes = 4 << 20;
+    platform::SimulateVolume(prog, filling);
+  };
   vvtest::WriteFile(input + "/big.vka", "VVKA");
   ConvertWorkflow wf(view);
   Choose(wf, input + "/big.vka");

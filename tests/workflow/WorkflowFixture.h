@@ -58,7 +58,10 @@ class FakeView : public workflow::View {
   }
   void CloseMapImageWindow() override { ++closed; }
   void RecentreMainWindow() override { ++recentred; }
-  void WhileWaiting() override { ++waits; }
+  void WhileWaiting() override {
+    ++waits;
+    if (onWait) onWait();
+  }
 
   std::vector<std::string>& Lines(workflow::Pane pane) {
     return pane == workflow::Pane::Progress ? progress : created;
@@ -78,6 +81,7 @@ class FakeView : public workflow::View {
   std::vector<std::pair<std::string, std::string>> shownMaps;
   std::function<void()> onShowMap;  // e.g. the main window activated while Form2 shows
   int closed = 0, recentred = 0, waits = 0;
+  std::function<void()> onWait;  // runs at each wait for the archiver
 };
 
 // A program folder of our own under a temporary folder, with archive.exe and the two stand-in
