@@ -54,27 +54,14 @@ std::string LinkTarget(const std::string& cleanLinkName, const std::string& targ
   if (target.empty() || target[0] == '/' || target[0] == '\\' ||
       (target.size() > 1 && target[1] == ':'))
     return {};
-  std::vector<std::string> parts;
+  // A symbolic link is relative to its own folder; ".." may step back inside the package,
+  // never above its root.
   const bool symbolic = redirType == FSREDIR_UNIXSYMLINK || redirType == FSREDIR_WINSYMLINK;
-  if (symbolic) {
-    const size_t cut = cleanLinkName.rfind('/');
-    if (cut != std::string::npos) Components(cleanLinkName.substr(0, cut), parts);
-  }
-  // ".." may step back inside the package, never above its root.
-  size_t start = 0;
-  while (start <= target.size()) {
-    size_t end = target.find_first_of("\\/", start);
-    if (end == std::string::npos) end = target.size();
-    const std::string part = target.substr(start, end - start);
-    if (part == "..") {
-      if (parts.empty()) return {};
-      parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  return Join(parts);
+  const size_t cut = cleanLinkName.rfind('/');
+  const std::string base =
+      symbolic && cut != std::string::npos ? cleanLinkName.substr(0, cut + 1) : std::string();
+  std::string resolved;
+  return platform::NormalisePackagePath(base + target, resolved) ? resolved : std::string();
 }
 
 namespace {

@@ -49,28 +49,6 @@ int64_t ListedSize(const TFileInfo& entry) {
   return entry.UnComprSize;
 }
 
-// A name's components without empty and "." ones, '/' between them; false when a ".." would
-// climb above the top of the package.
-bool Normalise(const std::string& name, std::string& out) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("/\\", start);
-    if (end == std::string::npos) end = name.size();
-    const std::string part = name.substr(start, end - start);
-    if (part == "..") {
-      if (parts.empty()) return false;
-      parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  out.clear();
-  for (const std::string& part : parts) out += (out.empty() ? "" : "/") + part;
-  return !out.empty();
-}
-
 std::string Slashed(std::string name) {
   for (char& c : name)
     if (c == '\\') c = '/';
@@ -105,10 +83,10 @@ const TFileInfo* TZip::FindEntry(const std::string& name) const {
     entryIndex_.emplace();
     std::string key;
     for (const TFileInfo& entry : directory_)
-      if (Normalise(entry.FileName, key)) entryIndex_->emplace(key, &entry);
+      if (platform::NormalisePackagePath(entry.FileName, key)) entryIndex_->emplace(key, &entry);
   }
   std::string wanted;
-  if (!Normalise(name, wanted)) return nullptr;
+  if (!platform::NormalisePackagePath(name, wanted)) return nullptr;
   const auto found = entryIndex_->find(wanted);
   return found != entryIndex_->end() ? found->second : nullptr;
 }
@@ -213,8 +191,9 @@ int32_t TZip::CopyLinks(const std::string& archive, const std::string& destinati
     std::string text, linkPath, targetPath;
     const TFileInfo* target = nullptr;
     if (ReadSmallEntry(archive, link, text) && !text.empty() && text[0] != '/' &&
-        Normalise(link.FileName, linkPath) &&
-        Normalise(linkPath.substr(0, linkPath.rfind('/') + 1) + text, targetPath))
+        platform::NormalisePackagePath(link.FileName, linkPath) &&
+        platform::NormalisePackagePath(linkPath.substr(0, linkPath.rfind('/') + 1) + text,
+                                       targetPath))
       target = FindEntry(targetPath);
     bool copied = false;
     if (target && !IsLink(*target) && !IsFolder(*target)) {

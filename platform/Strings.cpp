@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/Exceptions.h"
 
@@ -147,6 +148,29 @@ std::string ExcludeTrailingPathDelimiter(std::string_view path) {
 std::string JoinPath(std::string_view folder, std::string_view name) {
   if (folder.empty()) return std::string(name);
   return IncludeTrailingPathDelimiter(folder) + std::string(name);
+}
+
+bool NormalisePackagePath(std::string_view name, std::string& out) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view part = name.substr(start, end - start);
+    if (part == "..") {
+      if (parts.empty()) return false;
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  out.clear();
+  for (const std::string_view part : parts) {
+    if (!out.empty()) out += '/';
+    out += part;
+  }
+  return !out.empty();
 }
 
 bool TryStrToInt(std::string_view s, int& value) {

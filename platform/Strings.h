@@ -47,6 +47,10 @@ std::string IncludeTrailingPathDelimiter(std::string_view path);
 std::string ExcludeTrailingPathDelimiter(std::string_view path);
 // folder + kPathDelim + name, without doubling a separator that folder already ends in.
 std::string JoinPath(std::string_view folder, std::string_view name);
+// A path inside a package made plain: split at '/' or '\', empty and "." components dropped,
+// ".." taking back the one before it, joined by '/'. False when a ".." would climb above the
+// package's top or nothing is left.
+bool NormalisePackagePath(std::string_view name, std::string& out);
 
 // Decimal integer with optional sign and surrounding blanks; raises EConvertError
 // ("'<text>' is not a valid integer value") otherwise.
