@@ -18,6 +18,8 @@
 #include <QWindow>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <mutex>
