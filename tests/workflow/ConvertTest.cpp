@@ -383,22 +383,10 @@ TEST_F(ConvertTest, VkaOnlyAddsMapsNeverFilesBesideTheProgram) {
     Convert(input + "/hill.vka");
     EXPECT_TRUE(Logged("error - hill.vka : " + prog + way +
                        " is a link or no folder, so its maps were not moved into it !"))
-        << way << "\n"
-        << ::testing::PrintToString(view.progress);
+        << way;
     EXPECT_TRUE(Tree(elsewhere).empty()) << way;
     EXPECT_FALSE(platform::FileExists(prog + "/Scenarios/MP/hill/hill.vkb")) << way;
   }
-  // Unpacked in part before archive.exe failed: nothing of it is taken.
-  platform::DeleteFile(prog + "/archive.exe");
-  vvtest::WriteFile(prog + "/archive.exe",
-                    "#!/bin/sh\nmkdir -p \"$4/Scenarios/MP/half\" && echo x > "
-                    "\"$4/Scenarios/MP/half/half.vkb\"\nexit 1\n");
-  chmod((prog + "/archive.exe").c_str(), 0755);
-  Convert(input + "/hill.vka");
-  EXPECT_TRUE(
-      Logged("error - hill.vka : archive.exe could not unpack it (archive.exe exit code 1) !"));
-  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios/MP/half"));
-  ExpectWorkAreaGone();
 }
 
 TEST_F(ConvertTest, OurFolderNamesAreOursInAnySpelling) {
@@ -426,40 +414,32 @@ TEST_F(ConvertTest, OurFolderNamesAreOursInAnySpelling) {
 
 TEST_F(ConvertTest, TargetThatCannotTakeTheMapsIsRefusedBeforeAnyExtraction) {
   WriteZip(input + "/desert.zip", DesertFiles());
-  const std::string size = std::to_string(platform::FileSize(input + "/desert.zip"));
+  const std::string full = "is full (100 bytes free, the package needs about " +
+                           std::to_string(platform::FileSize(input + "/desert.zip")) + ")";
   vvtest::WriteFile(tmp / "a-file", "x");
-  platform::SimulatedVolume readOnly, full;
+  platform::SimulatedVolume readOnly, hundredFree;
   readOnly.writable = false;
-  full.free.bytes = 100;
-  struct Row {
-    std::string target;
-    std::optional<platform::SimulatedVolume> volume;
-    bool folderRun;
-    std::string why;
+  hundredFree.free.bytes = 100;
+  // target, its volume, a folder run, why refused. /proc: nothing can be made there, not by root.
+  const std::tuple<std::string, const platform::SimulatedVolume*, bool, std::string> rows[] = {
+      {tmp / "unplugged", nullptr, false, "does not exist (is its drive attached?)"},
+      {tmp / "a-file", nullptr, true, "is a file, not a folder"},
+      {"/proc", nullptr, false, "is read-only"},
+      {maps, &readOnly, true, "is read-only"},
+      {maps, &hundredFree, false, full},
+      {maps, &hundredFree, true, full},
   };
-  const Row rows[] = {
-      {tmp / "unplugged", {}, false, "does not exist (is its drive attached?)"},
-      {tmp / "a-file", {}, true, "is a file, not a folder"},
-      // Nothing can be made there, not even by root.
-      {"/proc", {}, false, "is read-only"},
-      {maps, readOnly, true, "is read-only"},
-      {maps, full, false, "is full (100 bytes free, the package needs about " + size + ")"},
-      {maps, full, true, "is full (100 bytes free, the package needs about " + size + ")"},
-  };
-  for (const Row& row : rows) {
-    if (row.volume) platform::SimulateVolume(maps, *row.volume);
+  for (const auto& [target, volume, folderRun, why] : rows) {
+    if (volume) platform::SimulateVolume(maps, *volume);
     ConvertWorkflow wf(view);
     wf.FormActivate();
-    view.target = row.target;
-    if (row.folderRun)
-      wf.SelectSourceFolder(input);
-    else
-      wf.SelectPackageFile(input + "/desert.zip");
+    view.target = target;
+    folderRun ? wf.SelectSourceFolder(input) : wf.SelectPackageFile(input + "/desert.zip");
     view.progress.clear();
     wf.RunConversion();
     platform::ClearSimulatedVolumes();
     EXPECT_EQ(view.progress.at(0),
-              "error - target folder " + row.target + " " + row.why + ", nothing converted !");
+              "error - target folder " + target + " " + why + ", nothing converted !");
     EXPECT_EQ(view.progress.at(1), "0 maps converted, run refused");
     EXPECT_EQ(view.warnings, (std::vector<std::string>{view.progress[0], view.progress[1]}));
     EXPECT_EQ(wf.Failures(), 1);
@@ -648,27 +628,35 @@ TEST_F(ConvertTest, PackageLargerThanTheFreeSpaceIsRefusedBeforeExtraction) {
     }
 }
 
-// Whatever archive.exe is, it is stopped once the work area's drive is down to its reserve (5 %
-// of it here): this one would sleep for a minute and then write, and the drive fills meanwhile.
-TEST_F(ConvertTest, ArchiverIsStoppedWhenTheWorkAreaFillsUp) {
-  platform::DeleteFile(prog + "/archive.exe");
-  vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\nsleep 60\nmkdir -p $$$/Scenarios\n");
-  chmod((prog + "/archive.exe").c_str(), 0755);
-  platform::SimulatedVolume filling;
-  filling.driveType = platform::DRIVE_FIXED;
-  filling.free = {60 << 20, -1, 100 << 20};
-  platform::SimulateVolume(prog, filling);
-  view.onWait = [&] {
-    filling.free.bytes = 4 << 20;
-    platform::SimulateVolume(prog, filling);
-  };
+// Whatever archive.exe does on the VKA road, nothing of a run it did not finish is taken: it
+// unpacks in part and fails, or it would sleep for a minute and then write while the work area's
+// drive fills meanwhile, and is stopped once the drive is down to its reserve (5 % of it here).
+TEST_F(ConvertTest, VkaArchiverThatDoesNotFinishLeavesNothing) {
+  const std::tuple<std::string, int64_t, std::string> rows[] = {
+      {"mkdir -p \"$4/Scenarios/MP/half\" && echo x > \"$4/Scenarios/MP/half/half.vkb\"\nexit 1",
+       60 << 20, "error - big.vka : archive.exe could not unpack it (archive.exe exit code 1) !"},
+      {"sleep 60\nmkdir -p $$$/Scenarios", 4 << 20,
+       "stopped: the drive of the work area was filling up !"}};
   vvtest::WriteFile(input + "/big.vka", "VVKA");
-  const int converted = Convert(input + "/big.vka").Converted();
-  platform::ClearSimulatedVolumes();
-  EXPECT_TRUE(Logged("stopped: the drive of the work area was filling up !"));
-  EXPECT_EQ(converted, 0);
-  EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios"));
-  ExpectWorkAreaGone();
+  for (const auto& [script, fillsTo, line] : rows) {
+    platform::DeleteFile(prog + "/archive.exe");
+    vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\n" + script + "\n");
+    chmod((prog + "/archive.exe").c_str(), 0755);
+    platform::SimulatedVolume filling;
+    filling.driveType = platform::DRIVE_FIXED;
+    filling.free = {60 << 20, -1, 100 << 20};
+    platform::SimulateVolume(prog, filling);
+    view.onWait = [&, fills = fillsTo] {
+      filling.free.bytes = fills;
+      platform::SimulateVolume(prog, filling);
+    };
+    const int converted = Convert(input + "/big.vka").Converted();
+    platform::ClearSimulatedVolumes();
+    EXPECT_TRUE(Logged(line)) << ::testing::PrintToString(view.progress);
+    EXPECT_EQ(converted, 0);
+    EXPECT_FALSE(platform::DirectoryExists(prog + "/Scenarios"));
+    ExpectWorkAreaGone();
+  }
 }
 
 TEST_F(ConvertTest, MapImageWindowOnlyWhenTickedAndMinimapPresent) {
