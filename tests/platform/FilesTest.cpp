@@ -190,59 +190,41 @@ TEST(Files, CreateRemoveAndDeleteWorkOneThingAtATime) {
 // Files move in, replacing namesakes; folders join, an existing one in another case too; a link
 // or a file meeting a folder is refused and stays where it is.
 TEST(Files, MergeTreeMovesFilesAndJoinsFolders) {
-  using Plant = void (*)(const std::string& from, const std::string& to);
+  using Entries = std::vector<std::pair<std::string, std::string>>;  // "x/" a folder, "@" a link
   const struct {
-    const char* name;
-    Plant plant;
+    Entries from, to;
     bool merged;
     std::vector<std::string> result;  // the destination's files afterwards
   } cases[] = {
-      {"file", [](auto& from, auto&) { WriteFile(from + "/a.vkb", "new"); }, true, {"a.vkb"}},
-      {"folder joined",
-       [](auto& from, auto& to) {
-         platform::CreateDir(from + "/MP");
-         WriteFile(from + "/MP/a.vkb", "new");
-         platform::CreateDir(to + "/MP");
-         WriteFile(to + "/MP/a.vkb", "old");
-         WriteFile(to + "/MP/kept.txt", "kept");
-       },
+      {{{"a.vkb", "new"}}, {}, true, {"a.vkb"}},
+      {{{"MP/", ""}, {"MP/a.vkb", "new"}},
+       {{"MP/", ""}, {"MP/a.vkb", "old"}, {"MP/kept.txt", "kept"}},
        true,
        {"MP/a.vkb", "MP/kept.txt"}},
-      {"folder in another case",
-       [](auto& from, auto& to) {
-         platform::CreateDir(from + "/MP");
-         WriteFile(from + "/MP/a.vkb", "new");
-         platform::CreateDir(to + "/mp");
-       },
-       true,
-       {"mp/a.vkb"}},
-      {"link",
-       [](auto& from, auto&) { symlink((from + "/../victim").c_str(), (from + "/a.vkb").c_str()); },
-       false,
-       {}},
-      {"folder in the way",
-       [](auto& from, auto& to) {
-         WriteFile(from + "/a.vkb", "new");
-         platform::CreateDir(to + "/a.vkb");
-         WriteFile(to + "/a.vkb/x", "kept");
-       },
-       false,
-       {"a.vkb/x"}},
+      {{{"MP/", ""}, {"MP/a.vkb", "new"}}, {{"mp/", ""}}, true, {"mp/a.vkb"}},
+      {{{"a.vkb", "@"}}, {}, false, {}},
+      {{{"a.vkb", "new"}}, {{"a.vkb/", ""}, {"a.vkb/x", "kept"}}, false, {"a.vkb/x"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.from) + " into " + ::testing::PrintToString(c.to));
     vvtest::TempDir dir;
     const std::string from = dir / "from", to = dir / "to";
-    platform::CreateDir(from);
-    platform::CreateDir(to);
     WriteFile(dir / "victim", "victim");
-    c.plant(from, to);
-    EXPECT_EQ(platform::MergeTree(from, to), c.merged) << c.name;
-    EXPECT_EQ(vvtest::Tree(to), c.result) << c.name;
-    EXPECT_EQ(vvtest::Tree(from).empty(), c.merged) << c.name;
-    if (c.merged) {
-      EXPECT_EQ(ReadFile(to + "/" + c.result[0]), "new") << c.name;
+    for (const auto& [root, entries] : {std::pair(from, c.from), {to, c.to}}) {
+      platform::CreateDir(root);
+      for (const auto& [name, data] : entries)
+        if (name.ends_with('/'))
+          platform::CreateDir(root + "/" + name);
+        else if (data == "@")
+          symlink((dir / "victim").c_str(), (root + "/" + name).c_str());
+        else
+          WriteFile(root + "/" + name, data);
     }
-    EXPECT_EQ(ReadFile(dir / "victim"), "victim") << c.name;
+    EXPECT_EQ(platform::MergeTree(from, to), c.merged);
+    EXPECT_EQ(vvtest::Tree(to), c.result);
+    EXPECT_EQ(vvtest::Tree(from).empty(), c.merged);
+    EXPECT_TRUE(!c.merged || ReadFile(to + "/" + c.result[0]) == "new");
+    EXPECT_EQ(ReadFile(dir / "victim"), "victim");
   }
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "TestSupport.h"
@@ -99,50 +98,42 @@ TEST_F(UserFolder, BatchRunsTheUsersArchiverElseTheInstalledOne) {
 // Whoever may change the folder or what it runs chooses what runs as the user. Another owner
 // needs root to set up; elsewhere those rows are left out.
 TEST_F(UserFolder, OnlyAFolderOfTheUsersOwnIsTrusted) {
-  struct Case {
-    const char* name;
-    std::function<void(const std::string&)> make;
+  const struct {
+    mode_t folderMode;
+    const char* file;  // "" for none
+    mode_t fileMode;
+    bool others;          // the file, else the folder, belongs to uid 4242
+    bool link;            // the folder is reached through a link
     const char* problem;  // a part of the message; "" for none
+  } cases[] = {
+      {0700, "archive.exe", 0755, false, false, ""},
+      {0700, "notes.txt", 0666, false, false, ""},  // notes are not run
+      {0777, "", 0, false, false, "chmod go-w '"},
+      {0770, "", 0, false, false, "chmod go-w '"},
+      {0700, "Archive.exe", 0646, false, false, "/Archive.exe may be changed by other"},
+      {0700, "libunrar.so", 0664, false, false, "/libunrar.so may be changed by other"},
+      {0700, "", 0, false, true, " is a link: remove the link"},
+      {0700, "", 0, true, false, "belongs to another user (uid 4242)"},
+      {0700, "UnzDll.dll", 0644, true, false, "belongs to another user"},
   };
-  auto file = [](const char* name, mode_t mode, uid_t owner) {
-    return [=](const std::string& folder) {
-      vvtest::WriteFile(folder + "/" + name, "");
-      chmod((folder + "/" + name).c_str(), mode);
-      if (owner) {
-        EXPECT_EQ(chown((folder + "/" + name).c_str(), owner, owner), 0);
-      }
-    };
-  };
-  const Case cases[] = {
-      {"own", file("archive.exe", 0755, 0), ""},
-      {"notes are not run", file("notes.txt", 0666, 0), ""},
-      {"mode 777", [](const std::string& f) { chmod(f.c_str(), 0777); }, "chmod go-w '"},
-      {"group-writable", [](const std::string& f) { chmod(f.c_str(), 0770); }, "chmod go-w '"},
-      {"writable archiver", file("Archive.exe", 0646, 0), "/Archive.exe may be changed by other"},
-      {"writable library", file("libunrar.so", 0664, 0), "/libunrar.so may be changed by other"},
-      {"link",
-       [](const std::string& f) {
-         std::filesystem::rename(f, f + ".elsewhere");
-         std::filesystem::create_directory_symlink(f + ".elsewhere", f);
-       },
-       " is a link: remove the link"},
-      {"other owner", [](const std::string& f) { EXPECT_EQ(chown(f.c_str(), 4242, 4242), 0); },
-       "belongs to another user (uid 4242)"},
-      {"library of another", file("UnzDll.dll", 0644, 4242), "belongs to another user"},
-  };
-  for (const Case& c : cases) {
-    if (std::string(c.problem).find("another") != std::string::npos && geteuid() != 0) continue;
-    const std::string folder = dir / c.name;
+  int n = 0;
+  for (const auto& c : cases) {
+    if (c.others && geteuid() != 0) continue;
+    const std::string folder = dir / std::to_string(++n);
+    const std::string owned = *c.file ? folder + "/" + c.file : folder;
     std::filesystem::create_directories(folder);
-    chmod(folder.c_str(), 0700);
-    c.make(folder);
+    chmod(folder.c_str(), c.folderMode);
+    if (*c.file) vvtest::WriteFile(owned, "");
+    if (*c.file) chmod(owned.c_str(), c.fileMode);
+    ASSERT_TRUE(!c.others || chown(owned.c_str(), 4242, 4242) == 0);
+    if (c.link) {
+      std::filesystem::rename(folder, folder + ".elsewhere");
+      std::filesystem::create_directory_symlink(folder + ".elsewhere", folder);
+    }
     platform::SetProgramFolders({folder, bundled, true});
     const std::string problem = platform::ProgramFolderProblem();
-    if (*c.problem) {
-      EXPECT_NE(problem.find(c.problem), std::string::npos) << c.name << ": " << problem;
-    } else {
-      EXPECT_EQ(problem, "") << c.name;
-    }
+    EXPECT_TRUE(*c.problem ? problem.find(c.problem) != std::string::npos : problem.empty())
+        << n << ": " << problem;
   }
 }
 

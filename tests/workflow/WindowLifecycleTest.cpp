@@ -26,7 +26,6 @@ TEST(SummaryLineTest, SaysWhatTheRunDidWithinOneLine) {
   using workflow::RunOutcome;
   const std::string longName = "first-long-package-name.zip";
   const std::pair<RunOutcome, std::string> rows[] = {
-      {{1, 0, 0, {}, ""}, "1 map converted, 0 packages failed"},
       {{3, 2, 1, {"a.zip"}, ""},
        "3 maps converted, 2 carried vkas placed, 1 vka unpacked, 1 package failed: a.zip"},
       {{1, 0, 0, {}, "run ended by an error"}, "1 map converted, run ended by an error"},

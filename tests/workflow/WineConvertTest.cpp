@@ -115,38 +115,27 @@ TEST_F(WineConvertTest, VkaPackageIsUnpackedThroughWine) {
 TEST_F(WineConvertTest, LeftoverOfAKilledRunIsRemovedAndNothingElse) {
   // What a killed run leaves begins with the header without its table.
   const std::string unfinished = std::string("VVKA\x01\0\0\0", 8) + std::string(24, '\0');
-  struct Case {
-    std::string content;
-    int converted;
-    uid_t owner;  // 0: the user's own
-    bool viaLink;
-  };
-  const Case cases[] = {
-      {unfinished + "half", 1, 0, false},
-      {"notes", 0, 0, false},
-      {unfinished + "half", 0, 4242, false},  // another user's leftover
-      // Wine follows a host link even when asked not to (FILE_FLAG_OPEN_REPARSE_POINT), so the
-      // tool cannot see the link; the owner check is what keeps another user's file behind it.
-      {unfinished + "half", 0, 4242, true},
-  };
+  // content, maps converted, another user's, reached through a link. Wine follows a host link
+  // even when asked not to (FILE_FLAG_OPEN_REPARSE_POINT), so the tool cannot see the link; the
+  // owner check is what keeps another user's file behind it.
+  const std::tuple<std::string, int, bool, bool> cases[] = {{unfinished + "half", 1, false, false},
+                                                            {"notes", 0, false, false},
+                                                            {unfinished + "half", 0, true, false},
+                                                            {unfinished + "half", 0, true, true}};
   WriteZip(input + "/desert.zip", DesertFiles());
   const std::string part = mapsW + "/desert (4p).vka.part";
-  for (const Case& c : cases) {
-    if (c.owner != 0 && geteuid() != 0) continue;  // only root can give a file away
-    const std::string file = c.viaLink ? tmp / "victim" : part;
-    vvtest::WriteFile(file, c.content);
-    if (c.owner != 0) {
-      ASSERT_EQ(chown(file.c_str(), c.owner, c.owner), 0);
-    }
-    if (c.viaLink) symlink(file.c_str(), part.c_str());
+  for (const auto& [content, converted, others, viaLink] : cases) {
+    if (others && geteuid() != 0) continue;  // only root can give a file away
+    const std::string file = viaLink ? tmp / "victim" : part;
+    vvtest::WriteFile(file, content);
+    ASSERT_TRUE(!others || chown(file.c_str(), 4242, 4242) == 0);
+    if (viaLink) symlink(file.c_str(), part.c_str());
     int count = -1;
     Run(progW, mapsW, count, input + "/desert.zip");
-    EXPECT_EQ(count, c.converted) << c.owner << c.viaLink;
-    EXPECT_EQ(platform::FileExists(part), c.converted == 0);
-    EXPECT_EQ(platform::FileExists(mapsW + "/desert (4p).vka"), c.converted == 1);
-    if (c.viaLink) {
-      EXPECT_EQ(vvtest::ReadFile(file), c.content);
-    }
+    EXPECT_EQ(count, converted) << others << viaLink;
+    EXPECT_EQ(platform::FileExists(part), converted == 0);
+    EXPECT_EQ(platform::FileExists(mapsW + "/desert (4p).vka"), converted == 1);
+    EXPECT_TRUE(!viaLink || vvtest::ReadFile(file) == content) << "the file behind the link";
     platform::DeleteFile(part);
     platform::DeleteFile(mapsW + "/desert (4p).vka");
   }
