@@ -196,12 +196,10 @@ TEST_F(CliTest, KilledFrontEndTakesItsArchiverAlong) {
   vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\necho $$ >archiver.pid\nexec sleep 60\n");
   chmod((prog + "/archive.exe").c_str(), 0755);
   WriteZip(input + "/desert.zip", DesertFiles());
-  std::vector<std::string> argv = {cli, "--target", maps, input + "/desert.zip"};
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
+  const std::string package = input + "/desert.zip";
+  const char* args[] = {cli.c_str(), "--target", maps.c_str(), package.c_str(), nullptr};
   pid_t front = 0;
-  ASSERT_EQ(posix_spawn(&front, cli.c_str(), nullptr, nullptr, args.data(), environ), 0);
+  ASSERT_EQ(posix_spawn(&front, args[0], nullptr, nullptr, const_cast<char**>(args), environ), 0);
   const std::string pidFile = prog + "/archiver.pid";
   for (int waited = 0;
        waited < 10000 && rartest::ReadOrEmpty(pidFile).find('\n') == std::string::npos; waited += 2)
