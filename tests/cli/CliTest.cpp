@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <functional>
 #include <optional>
+#include <set>
+#include <sstream>
 
-#include "RarWriter.h"
+#include "RarTestSupport.h"
 #include "WorkflowFixture.h"
 
 namespace wftest {
@@ -190,30 +192,25 @@ TEST_F(CliTest, StopSignalEndsTheRunCleanly) {
 // A front end killed outright takes its archiver with it: nothing is left to finish a VKA file
 // unreported or to hold the next run's files.
 TEST_F(CliTest, KilledFrontEndTakesItsArchiverAlong) {
-  auto Peek = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
   platform::DeleteFile(prog + "/archive.exe");
   vvtest::WriteFile(prog + "/archive.exe", "#!/bin/sh\necho $$ >archiver.pid\nexec sleep 60\n");
   chmod((prog + "/archive.exe").c_str(), 0755);
   WriteZip(input + "/desert.zip", DesertFiles());
-  std::vector<std::string> argv = {cli, "--target", maps, input + "/desert.zip"};
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(a.data());
-  args.push_back(nullptr);
+  const std::string package = input + "/desert.zip";
+  const char* args[] = {cli.c_str(), "--target", maps.c_str(), package.c_str(), nullptr};
   pid_t front = 0;
-  ASSERT_EQ(posix_spawn(&front, cli.c_str(), nullptr, nullptr, args.data(), environ), 0);
+  ASSERT_EQ(posix_spawn(&front, args[0], nullptr, nullptr, const_cast<char**>(args), environ), 0);
   const std::string pidFile = prog + "/archiver.pid";
-  for (int waited = 0; waited < 10000 && Peek(pidFile).find('\n') == std::string::npos; waited += 2)
+  for (int waited = 0;
+       waited < 10000 && rartest::ReadOrEmpty(pidFile).find('\n') == std::string::npos; waited += 2)
     usleep(2000);
-  const pid_t archiver = std::atoi(Peek(pidFile).c_str());
+  const pid_t archiver = std::atoi(rartest::ReadOrEmpty(pidFile).c_str());
   ASSERT_GT(archiver, 0);
   kill(front, SIGKILL);
   waitpid(front, nullptr, 0);
   // Gone: no such process, or one that has ended and only waits to be reaped.
   auto gone = [&] {
-    const std::string stat = Peek("/proc/" + std::to_string(archiver) + "/stat");
+    const std::string stat = rartest::ReadOrEmpty("/proc/" + std::to_string(archiver) + "/stat");
     const size_t close = stat.rfind(')');
     return stat.empty() || (close != std::string::npos && stat.compare(close, 4, ") Z ") == 0);
   };
@@ -221,6 +218,160 @@ TEST_F(CliTest, KilledFrontEndTakesItsArchiverAlong) {
   for (; waited < 1000 && !gone(); waited += 10) usleep(10000);
   EXPECT_TRUE(gone()) << "archive.exe " << archiver << " still runs";
   if (!gone()) kill(archiver, SIGKILL);
+}
+
+// Packages as players make them, built by the real archivers in a source folder that holds the
+// maps Tundra, Alpha and Bravo ("PKG" in the command is the package), then converted: every map
+// made holds its files byte for byte, and every entry left out is named once with its reason.
+struct PackageRow {
+  std::string name, make, package = "tundra.zip";
+  int exitCode = 0;
+  std::vector<std::string> vkas{};                             // the target folder afterwards
+  std::vector<std::pair<std::string, std::string>> leftOut{};  // entry as listed, reason
+  std::vector<std::string> lines{};  // further lines of the log, refusals among them
+  std::string damage{};  // a file whose bytes get their middle byte flipped in the package
+};
+
+// Long enough for the archivers to compress them.
+const Files kSource = [] {
+  Files files;
+  for (const auto& [folder, map] :
+       {std::pair{"Tundra/", "tundra"}, {"Alpha/", "alpha"}, {"Bravo/", "bravo"}})
+    for (const auto& [name, data] : DesertFiles(map)) {
+      std::string big;
+      while (big.size() < 4000) big += data + "\n";
+      files.push_back({folder + name, big});
+    }
+  return files;
+}();
+
+std::vector<std::pair<std::string, std::string>> EveryTundraFile(const std::string& reason) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const auto& file : kSource)
+    if (file.first.starts_with("Tundra/")) out.push_back({file.first, reason});
+  return out;
+}
+
+std::string LaterPart(int part) {
+  return "error - alpha.part" + std::to_string(part) + ".rar : is part " + std::to_string(part) +
+         " of a multi-volume archive; convert its first part !";
+}
+
+const std::string kLinksInside =
+    "mkdir Tundra/art && echo minimap >Tundra/art/minimap.tga && ln -s ../../x.txt Tundra/notes.txt"
+    " && ln -sf art/minimap.tga Tundra/tundra_mm.tga && ";
+const std::string kLinkOutside = "ln -sf ../../tty.tga Tundra/tundra_tty.tga && ";
+const std::string kVolumes = "rar a -idq -m0 -v30k ";
+const std::vector<std::string> kTundraVka = {"tundra (4p).vka"};
+const std::pair<std::string, std::string> kNotes = {"Tundra/notes.txt", "link not followed"};
+const std::pair<std::string, std::string> kTty = {"Tundra/tundra_tty.tga", "link not followed"};
+
+// clang-format off
+const PackageRow kPackageRows[] = {
+    {.name = "deflate64", .make = "7zz a -tzip -mm=Deflate64 PKG Tundra", .exitCode = 1,
+     .leftOut = EveryTundraFile("compression method Deflate64 not supported"),
+     .lines = {"error - tundra.zip : compression method Deflate64 not supported !"}},
+    {.name = "crc", .make = "zip -qr0 PKG Tundra", .exitCode = 1,
+     .leftOut = {{"Tundra/tundra_tml.tga", "damaged data (CRC)"}},
+     .damage = "Tundra/tundra_tml.tga"},
+    {.name = "symlink inside", .make = kLinksInside + "zip -qry PKG Tundra", .vkas = kTundraVka,
+     .leftOut = {kNotes}},
+    {.name = "symlink outside", .make = kLinkOutside + "zip -qry PKG Tundra", .exitCode = 1,
+     .leftOut = {kTty}},
+    {.name = "dot names", .make = "bsdtar --format zip -cf PKG -C Tundra .", .vkas = kTundraVka},
+    {.name = "encrypted zip", .make = "zip -qr -P secret PKG Tundra", .exitCode = 1,
+     .leftOut = EveryTundraFile("password needed"),
+     .lines = {"error - tundra.zip : password protected !"}},
+    {.name = "rar hard link", .make = "ln -f Tundra/tundra_tml.tga Tundra/tundra_tty.tga && "
+     "rar a -idq -oh PKG Tundra", .package = "tundra.rar", .vkas = kTundraVka},
+    {.name = "rar file copy", .make = "cp Tundra/tundra_tml.tga Tundra/tundra_tty.tga && "
+     "rar a -idq -oi:1 PKG Tundra", .package = "tundra.rar", .vkas = kTundraVka},
+    {.name = "rar symlink inside", .make = kLinksInside + "rar a -idq -ol PKG Tundra",
+     .package = "tundra.rar", .vkas = kTundraVka, .leftOut = {kNotes}},
+    {.name = "rar symlink outside", .make = kLinkOutside + "rar a -idq -ol PKG Tundra",
+     .package = "tundra.rar", .exitCode = 1, .leftOut = {kTty}},
+    {.name = "rar times in nanoseconds", .make = "rar a -idq -s -tsa4 -tsc4 PKG Tundra",
+     .package = "tundra.rar", .vkas = kTundraVka},
+    // A folder run over the three parts: the second map starts in part 2; the later parts are
+    // named, not converted again, and the run succeeds.
+    {.name = "rar volume set", .make = "mkdir PKG && " + kVolumes + "PKG/alpha.rar Alpha Bravo",
+     .package = "set", .vkas = {"alpha (4p).vka", "bravo (4p).vka"},
+     .lines = {LaterPart(2), LaterPart(3)}},
+    {.name = "rar volume missing",
+     .make = kVolumes + "../alpha.rar Alpha Bravo && rm ../alpha.part3.rar",
+     .package = "alpha.part1.rar", .exitCode = 1,
+     .lines = {"error - alpha.part1.rar : missing volume alpha.part3.rar !"}},
+    {.name = "encrypted rar", .make = "rar a -idq -hpsecret PKG Tundra", .package = "tundra.rar",
+     .exitCode = 1, .lines = {"error - tundra.rar : password protected !"}},
+};
+// clang-format on
+
+// The map's files in the source, byte for byte, are what it unpacked to, and nothing else.
+void ExpectUnpackedAsInSource(const std::string& unpacked, const std::string& source,
+                              const std::string& map) {
+  auto bare = [](const std::string& rel) { return rel.substr(rel.find_last_of('/') + 1); };
+  auto digest = [](const std::string& path) {
+    return std::to_string(std::hash<std::string>{}(vvtest::ReadFile(path)));
+  };
+  std::multiset<std::string> expected, got;
+  for (const std::string& rel : Tree(source))
+    if (bare(rel).starts_with(map + ".") || bare(rel).starts_with(map + "_"))
+      expected.insert(bare(rel) + " " + digest(source + "/" + rel));
+  for (const std::string& rel : Tree(unpacked))
+    got.insert(bare(rel) + " " + digest(unpacked + "/" + rel));
+  EXPECT_EQ(got, expected) << map;
+}
+
+TEST_F(CliTest, PackagesOfTheRealArchiversConvertOrNameWhatIsLeftOut) {
+  const std::string real = rartest::SystemUnrarPath();
+  ASSERT_FALSE(real.empty()) << "the real UnRAR library is missing: run scripts/install-deps";
+  int runs = 0;
+  for (const PackageRow& row : kPackageRows) {
+    const bool rar = row.make.find("rar a") != std::string::npos;
+    for (const std::string& library :
+         rar ? std::vector{rartest::StandinPath(), real} : std::vector<std::string>{""}) {
+      SCOPED_TRACE(row.name + " " + library);
+      const std::string run = tmp / std::to_string(++runs), source = run + "/source";
+      const std::string package = run + "/" + row.package, target = run + "/maps";
+      for (const auto& [rel, data] : kSource) {
+        std::filesystem::create_directories(
+            std::filesystem::path(source + "/" + rel).parent_path());
+        vvtest::WriteFile(source + "/" + rel, data);
+      }
+      std::filesystem::create_directories(target);
+      std::string make = row.make;
+      for (size_t at; (at = make.find("PKG")) != std::string::npos;) make.replace(at, 3, package);
+      ASSERT_EQ(RunProgram({"/bin/sh", "-c", make}, source), 0) << make;
+      if (!row.damage.empty()) {
+        const std::string file = vvtest::ReadFile(source + "/" + row.damage);
+        std::string bytes = vvtest::ReadFile(package);
+        const size_t at = bytes.find(file);
+        ASSERT_NE(at, std::string::npos);
+        bytes[at + file.size() / 2] ^= 0x55;
+        vvtest::WriteFile(package, bytes);
+      }
+      platform::DeleteFile(prog + "/libunrar.so");
+      if (rar) std::filesystem::copy_file(library, prog + "/libunrar.so");
+
+      EXPECT_EQ(Cli({"--target", target, package}, run), row.exitCode) << output;
+      EXPECT_EQ(Tree(target), row.vkas) << output;
+      for (const std::string& vka : Tree(target)) {
+        const std::string out = run + "/unpacked " + vka;
+        ASSERT_EQ(RunProgram({prog + "/archive.exe", "-a", target + "/" + vka, "-e", out}, prog),
+                  0);
+        ExpectUnpackedAsInSource(out, source, vka.substr(0, vka.find(" (")));
+      }
+      std::multiset<std::string> leftOut, expected;
+      std::istringstream log(output);
+      for (std::string line; std::getline(log, line);)
+        if (line.starts_with("left out ")) leftOut.insert(line);
+      for (const auto& [entry, reason] : row.leftOut)
+        expected.insert("left out " + entry + " : " + reason + " !");
+      EXPECT_EQ(leftOut, expected) << output;
+      for (const std::string& line : row.lines)
+        EXPECT_TRUE(Printed(line)) << line << "\n" << output;
+    }
+  }
 }
 
 }  // namespace

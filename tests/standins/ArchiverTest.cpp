@@ -231,9 +231,8 @@ TEST_F(ArchiverTest, DamagedArchivesAreRefused) {
                      reinterpret_cast<const Bytef*>(plain.data()), plain.size()),
             Z_OK);
   packed.resize(packedSize);
-  std::string bomb = Container("bomb", packed, Crc(plain));
-  bomb[bomb.size() - 30] = 1;                                                 // deflated
-  bomb.replace(bomb.size() - 12, 8, std::string("\xe8\x03\0\0\0\0\0\0", 8));  // 1000 bytes
+  std::string bomb = Container("bomb", packed, Crc(plain), 1, 1000);
+  bomb[bomb.size() - 30] = 1;  // deflated
   vvtest::WriteFile(tmp / "bomb.vka", bomb);
   rlimit previous{};
   getrlimit(RLIMIT_FSIZE, &previous);
