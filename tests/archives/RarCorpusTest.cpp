@@ -416,9 +416,10 @@ TEST_F(RarOracle, StandinMatchesTheRealLibraryOnWrittenArchives) {
   }
 }
 
-// Packages as Debian's rar makes them, each through both libraries: links of the package come
-// out as copies of their targets, every other link is named with its reason, and header records
-// of rar 7 (nanosecond and access times, BLAKE2, locks, recovery records) change nothing.
+// Packages as Debian's rar makes them, each through both libraries (the command-line package
+// table has the plainer links): links of the package come out as copies of their targets, every
+// other link is named with its reason, and header records of rar 7 (nanosecond and access times,
+// BLAKE2, locks, recovery records) change nothing.
 TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
   const std::string image(5000, 'i');
   const std::string no = "link not followed";
@@ -426,11 +427,7 @@ TEST_F(RarOracle, PackagesOfTheRarToolComeOutAlikeWithBothLibraries) {
     const char *name, *links, *options;  // links: made by a shell in the source folder
     std::map<std::string, std::string> skipped;
   } cases[] = {
-      {"hard link", "ln a.tga b.tga", "-oh", {}},
-      {"file copy", "cp a.tga b.tga", "-oi:1", {}},
-      {"symbolic link", "ln -s a.tga b.tga", "-ol", {}},
       {"symbolic link from a folder", "ln -s ../a.tga sub/b.tga", "-ol -r", {}},
-      {"symbolic link out", "ln -s /etc/hostname b.tga", "-ol", {{"b.tga", no}}},
       {"symbolic link to a link",
        "ln -s c.tga b.tga && ln -s /etc/hostname c.tga",
        "-ol",
